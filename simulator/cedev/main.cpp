@@ -1,0 +1,100 @@
+// main.cpp: cedev's entry point: global options and the table of commands.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "cedev.h"
+#include "kernel/device.h"
+#include "kernel/journal.h"
+
+namespace cedev {
+
+namespace {
+
+std::string deviceOption;
+
+struct Command {
+    const char* name;
+    int (*run)(const Args&);
+    const char* help;
+};
+
+const Command kCommands[] = {
+    {"create", cmdCreate, "create [--profile qvga|vga|qvga-landscape|vga-landscape] [--demo]"},
+    {"profile", cmdProfile, "profile | profile set KEY VALUE"},
+    {"time", cmdTime, "time | time set ISO-TIME [--rate N] | time --rate N | time advance DURATION"},
+    {"tz", cmdTz, "tz | tz set NAME"},
+    {"journal", cmdJournal, "journal [--follow] [--since ISO-TIME]"},
+};
+
+void printUsage(FILE* out) {
+    fprintf(out, "usage: cedev [--device DIR] COMMAND ...\n");
+    for (const auto& c : kCommands) fprintf(out, "  cedev %s\n", c.help);
+    fprintf(out, "The device is DIR, or the folder named by CEDEVICE.\n");
+}
+
+} // namespace
+
+int fail(const std::string& text) {
+    fprintf(stderr, "cedev: %s\n", text.c_str());
+    return 1;
+}
+
+int usage(const std::string& text) {
+    fprintf(stderr, "cedev: %s\n", text.c_str());
+    return 2;
+}
+
+const std::string& chosenDevice() { return deviceOption; }
+
+bool needDevice() {
+    if (deviceOption.empty()) {
+        fail("no device: give --device DIR or set CEDEVICE");
+        return false;
+    }
+    std::string error;
+    if (!ce::attachDevice(deviceOption, &error)) {
+        fail(error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace cedev
+
+int main(int argc, char** argv) {
+    using namespace cedev;
+    ce::setJournalProgram("cedev");
+    int i = 1;
+    if (const char* env = getenv("CEDEVICE")) deviceOption = env;
+    while (i < argc && argv[i][0] == '-') {
+        std::string opt = argv[i];
+        if (opt == "--device" && i + 1 < argc) {
+            deviceOption = argv[i + 1];
+            i += 2;
+        } else if (opt.rfind("--device=", 0) == 0) {
+            deviceOption = opt.substr(9);
+            ++i;
+        } else if (opt == "--help" || opt == "-h") {
+            printUsage(stdout);
+            return 0;
+        } else {
+            printUsage(stderr);
+            return usage("unknown option " + opt);
+        }
+    }
+    if (i >= argc) {
+        printUsage(stderr);
+        return 2;
+    }
+    // Device programs started by cedev and the library itself find the device through
+    // CEDEVICE, so --device is passed on that way.
+    if (!deviceOption.empty()) setenv("CEDEVICE", deviceOption.c_str(), 1);
+    std::string name = argv[i];
+    Args args(argv + i + 1, argv + argc);
+    for (const auto& c : kCommands)
+        if (name == c.name) return c.run(args);
+    printUsage(stderr);
+    return usage("unknown command " + name);
+}
