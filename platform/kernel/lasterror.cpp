@@ -5,5 +5,9 @@ namespace {
 thread_local DWORD lastError = 0;
 }
 
-extern "C" WINBASEAPI DWORD GetLastError(void) { return lastError; }
-extern "C" WINBASEAPI void SetLastError(DWORD dwErrCode) { lastError = dwErrCode; }
+WINBASEAPI DWORD GetLastError(void) {
+    return lastError;
+}
+WINBASEAPI void SetLastError(DWORD dwErrCode) {
+    lastError = dwErrCode;
+}
