@@ -20,6 +20,7 @@ constexpr int64_t kFileTimePerDay = 86'400 * kFileTimePerSecond;
 int64_t deviceUtcNow();     // device UTC now, FILETIME units
 int64_t deviceLocalNow();   // device local time now, FILETIME units
 uint32_t deviceTickCount(); // GetTickCount: ms, monotonic, follows the rate, never the steps
+uint64_t deviceTickCount64(); // the same without the 49.7-day wrap, for deadlines
 double deviceClockRate();
 
 // Host nanoseconds until the device clock reaches deviceUtc at the current rate; 0 when it
@@ -32,7 +33,7 @@ int64_t hostNsUntilTick(uint64_t tick);
 // device time but not the tick count; an advance moves both, as if that much time passed.
 bool setDeviceUtc(int64_t deviceUtc, std::string* error = nullptr);
 bool advanceDeviceClock(int64_t delta, std::string* error = nullptr); // delta >= 0
-bool setDeviceClockRate(double rate, std::string* error = nullptr);    // rate >= 0
+bool setDeviceClockRate(double rate, std::string* error = nullptr);   // rate >= 0
 
 int64_t fileTimeToInt(const FILETIME& ft);
 FILETIME intToFileTime(int64_t v);

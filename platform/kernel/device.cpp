@@ -28,6 +28,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "modules.h"
+#include "registry/regdb.h"
 #include "trace.h"
 
 namespace ce {
@@ -41,7 +43,14 @@ constexpr size_t kSharedPageSize = 4096;
 struct SharedPage {
     uint32_t magic;
     std::atomic<uint32_t> counter;
+    std::atomic<uint32_t> wake;
+    std::atomic<uint64_t> apiReady;
 };
+
+void futexWakeAll(std::atomic<uint32_t>* word) {
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), FUTEX_WAKE, INT32_MAX, nullptr, nullptr,
+            0);
+}
 
 // FILETIME units between 1601-01-01 and the Unix epoch.
 constexpr int64_t kUnixEpochFileTime = 116444736000000000LL;
@@ -75,6 +84,8 @@ struct DeviceState {
     std::shared_ptr<const DeviceConf> conf;
     uint32_t seenCounter = 0;
     std::shared_ptr<const DeviceConf> memoryConf; // used without a device
+    std::atomic<uint32_t> memoryWake{1};          // likewise
+    std::atomic<uint64_t> memoryApiReady{0};
 };
 
 DeviceState& state() {
@@ -87,9 +98,9 @@ void setError(std::string* error, const std::string& text) {
 }
 
 std::string trim(std::string_view s) {
-    size_t b = s.find_first_not_of(" \t\r");
+    size_t b = s.find_first_not_of(" \t\r\n");
     if (b == std::string_view::npos) return {};
-    size_t e = s.find_last_not_of(" \t\r");
+    size_t e = s.find_last_not_of(" \t\r\n");
     return std::string(s.substr(b, e - b + 1));
 }
 
@@ -145,7 +156,9 @@ std::shared_ptr<const DeviceConf> makeMemoryConf() {
     return conf;
 }
 
-std::filesystem::path confPath(const std::filesystem::path& dir) { return dir / "device.conf"; }
+std::filesystem::path confPath(const std::filesystem::path& dir) {
+    return dir / "device.conf";
+}
 
 bool readFile(const std::filesystem::path& path, std::string* out) {
     Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -229,6 +242,8 @@ SharedPage* mapSharedPage(const std::filesystem::path& dir, std::string* error) 
     auto* page = static_cast<SharedPage*>(mem);
     if (page->magic != kSharedMagic) {
         page->counter.store(1, std::memory_order_relaxed);
+        page->wake.store(1, std::memory_order_relaxed);
+        page->apiReady.store(0, std::memory_order_relaxed);
         page->magic = kSharedMagic;
     }
     flock(fd.fd, LOCK_UN);
@@ -282,7 +297,8 @@ std::shared_ptr<const DeviceConf> loadLocked(DeviceState& s) {
     if (readFile(confPath(s.dir), &text)) {
         std::vector<std::string> warnings;
         auto conf = std::make_shared<DeviceConf>(parseDeviceConf(text, &warnings));
-        for (const auto& w : warnings) CE_TRACE("device", "device.conf: %s", w.c_str());
+        for (const auto& w : warnings)
+            CE_TRACE("device", "device.conf: %s", w.c_str());
         s.conf = std::move(conf);
         s.seenCounter = counter;
     } else if (!s.conf) {
@@ -323,7 +339,8 @@ const DeviceProfile* findProfile(std::string_view name) {
 
 std::vector<std::string> profileNames() {
     std::vector<std::string> names;
-    for (const auto& p : kProfiles) names.push_back(p.name);
+    for (const auto& p : kProfiles)
+        names.push_back(p.name);
     return names;
 }
 
@@ -358,39 +375,70 @@ DeviceConf parseDeviceConf(std::string_view text, std::vector<std::string>* warn
             else
                 warn(lineNo, key + ": bad number \"" + value + "\"");
         };
-        if (key == "profile") p.name = value;
-        else if (key == "screen.width") intField(p.width, 1, 8192);
-        else if (key == "screen.height") intField(p.height, 1, 8192);
-        else if (key == "screen.dpi") intField(p.dpi, 1, 1000);
-        else if (key == "os.major") intField(p.osMajor, 0, 1000);
-        else if (key == "os.minor") intField(p.osMinor, 0, 1000);
-        else if (key == "os.build") intField(p.osBuild, 0, 1000000);
-        else if (key == "os.aku") p.akuText = value;
-        else if (key == "oem") p.oemInfo = value;
-        else if (key == "platform") p.platformType = value;
-        else if (key == "device.name") p.deviceName = value;
-        else if (key == "owner") p.ownerName = value;
-        else if (key == "locale") p.locale = value;
-        else if (key == "withdrawn") p.withdrawn = splitList(value);
-        else if (key == "clock.base") intField(conf.clockBase, 0, INT64_MAX);
-        else if (key == "clock.anchor.mono") intField(conf.clockAnchorMono, INT64_MIN, INT64_MAX);
-        else if (key == "clock.anchor.real") intField(conf.clockAnchorReal, INT64_MIN, INT64_MAX);
-        else if (key == "clock.boot") conf.clockBootId = value;
+        if (key == "profile")
+            p.name = value;
+        else if (key == "screen.width")
+            intField(p.width, 1, 8192);
+        else if (key == "screen.height")
+            intField(p.height, 1, 8192);
+        else if (key == "screen.dpi")
+            intField(p.dpi, 1, 1000);
+        else if (key == "os.major")
+            intField(p.osMajor, 0, 1000);
+        else if (key == "os.minor")
+            intField(p.osMinor, 0, 1000);
+        else if (key == "os.build")
+            intField(p.osBuild, 0, 1000000);
+        else if (key == "os.aku")
+            p.akuText = value;
+        else if (key == "oem")
+            p.oemInfo = value;
+        else if (key == "platform")
+            p.platformType = value;
+        else if (key == "device.name")
+            p.deviceName = value;
+        else if (key == "owner")
+            p.ownerName = value;
+        else if (key == "locale")
+            p.locale = value;
+        else if (key == "withdrawn")
+            p.withdrawn = splitList(value);
+        else if (key == "clock.base")
+            intField(conf.clockBase, 0, INT64_MAX);
+        else if (key == "clock.anchor.mono")
+            intField(conf.clockAnchorMono, INT64_MIN, INT64_MAX);
+        else if (key == "clock.anchor.real")
+            intField(conf.clockAnchorReal, INT64_MIN, INT64_MAX);
+        else if (key == "clock.boot")
+            conf.clockBootId = value;
         else if (key == "clock.rate") {
-            if (parseReal(value, &r) && r >= 0 && r <= 1e6) conf.clockRate = r;
-            else warn(lineNo, "clock.rate: bad rate \"" + value + "\"");
-        } else if (key == "clock.tick") intField(conf.tickBase, INT64_MIN, INT64_MAX);
-        else if (key == "clock.steps") intField(conf.clockSteps, 0, UINT32_MAX);
-        else if (key == "tz") conf.timeZone = value;
-        else if (key == "tz.rule") conf.timeZoneRule = value;
-        else if (key == "tz.changes") intField(conf.zoneChanges, 0, UINT32_MAX);
-        else if (key == "battery") intField(conf.battery, 0, 100);
-        else if (key == "ac") intField(conf.acPower, 0, 1);
+            if (parseReal(value, &r) && r >= 0 && r <= 1e6)
+                conf.clockRate = r;
+            else
+                warn(lineNo, "clock.rate: bad rate \"" + value + "\"");
+        } else if (key == "clock.tick")
+            intField(conf.tickBase, INT64_MIN, INT64_MAX);
+        else if (key == "clock.steps")
+            intField(conf.clockSteps, 0, UINT32_MAX);
+        else if (key == "tz")
+            conf.timeZone = value;
+        else if (key == "tz.rule")
+            conf.timeZoneRule = value;
+        else if (key == "tz.changes")
+            intField(conf.zoneChanges, 0, UINT32_MAX);
+        else if (key == "battery")
+            intField(conf.battery, 0, 100);
+        else if (key == "ac")
+            intField(conf.acPower, 0, 1);
         else if (key == "power") {
-            if (value == "on" || value == "unattended" || value == "suspended") conf.power = value;
-            else warn(lineNo, "power: unknown state \"" + value + "\"");
-        } else if (key == "storage.cards") conf.storageCards = splitList(value);
-        else warn(lineNo, "unknown key \"" + key + "\"");
+            if (value == "on" || value == "unattended" || value == "suspended")
+                conf.power = value;
+            else
+                warn(lineNo, "power: unknown state \"" + value + "\"");
+        } else if (key == "storage.cards")
+            conf.storageCards = splitList(value);
+        else
+            warn(lineNo, "unknown key \"" + key + "\"");
     }
     return conf;
 }
@@ -495,6 +543,8 @@ bool createDevice(const std::filesystem::path& dir, std::string_view profileName
             return false;
         }
     }
+    if (!writeBuiltinLibraryStubs(dir / "fs", conf.profile.withdrawn, error)) return false;
+    if (!reg::writeRegistryImage(dir, error)) return false;
     return writeFileAtomically(confPath(dir), formatDeviceConf(conf), error);
 }
 
@@ -514,6 +564,8 @@ bool updateDeviceConf(const std::function<void(DeviceConf&)>& edit, std::string*
         auto conf = std::make_shared<DeviceConf>(*s.memoryConf);
         edit(*conf);
         s.memoryConf = std::move(conf);
+        s.memoryWake.fetch_add(1, std::memory_order_acq_rel);
+        futexWakeAll(&s.memoryWake);
         return true;
     }
     std::filesystem::path lockFile = s.dir / "run" / "device.lock";
@@ -535,8 +587,10 @@ bool updateDeviceConf(const std::function<void(DeviceConf&)>& edit, std::string*
     edit(*conf);
     if (!writeFileAtomically(confPath(s.dir), formatDeviceConf(*conf), error)) return false;
     uint32_t counter = s.page->counter.fetch_add(1, std::memory_order_acq_rel) + 1;
-    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&s.page->counter), FUTEX_WAKE, INT32_MAX,
-            nullptr, nullptr, 0);
+    futexWakeAll(&s.page->counter);
+    // A changed clock may end any wait of the device: let every waiter re-evaluate.
+    s.page->wake.fetch_add(1, std::memory_order_acq_rel);
+    futexWakeAll(&s.page->wake);
     s.conf = std::move(conf);
     s.seenCounter = counter;
     return true;
@@ -547,6 +601,44 @@ std::atomic<uint32_t>* deviceChangeWord() {
     std::lock_guard<std::mutex> guard(s.lock);
     checkEnvironment(s);
     return s.page ? &s.page->counter : nullptr;
+}
+
+std::atomic<uint32_t>* deviceWakeWord() {
+    DeviceState& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    checkEnvironment(s);
+    return s.page ? &s.page->wake : &s.memoryWake;
+}
+
+void wakeDeviceWaiters() {
+    std::atomic<uint32_t>* word = deviceWakeWord();
+    word->fetch_add(1, std::memory_order_acq_rel);
+    futexWakeAll(word);
+}
+
+bool isApiReady(unsigned apiSet) {
+    if (apiSet >= 64) return false;
+    DeviceState& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    checkEnvironment(s);
+    const auto& bits = s.page ? s.page->apiReady : s.memoryApiReady;
+    return (bits.load(std::memory_order_acquire) >> apiSet) & 1;
+}
+
+void setApiReady(unsigned apiSet, bool ready) {
+    if (apiSet >= 64) return;
+    DeviceState& s = state();
+    {
+        std::lock_guard<std::mutex> guard(s.lock);
+        checkEnvironment(s);
+        auto& bits = s.page ? s.page->apiReady : s.memoryApiReady;
+        uint64_t mask = uint64_t{1} << apiSet;
+        if (ready)
+            bits.fetch_or(mask, std::memory_order_acq_rel);
+        else
+            bits.fetch_and(~mask, std::memory_order_acq_rel);
+    }
+    wakeDeviceWaiters();
 }
 
 uint32_t deviceChangeCounter() {

@@ -34,8 +34,8 @@ struct DeviceProfile {
     std::string platformType = "PocketPC";
     std::string deviceName = "ZolvaneDevice";
     std::string ownerName = "Device Owner";
-    std::string locale = "en-US";         // en-US, en-GB, de-DE, ja-JP
-    std::vector<std::string> withdrawn;    // "lib.dll" or "lib.dll!Export" or "lib.dll#240"
+    std::string locale = "en-US";       // en-US, en-GB, de-DE, ja-JP
+    std::vector<std::string> withdrawn; // "lib.dll" or "lib.dll!Export" or "lib.dll#240"
 };
 
 // The built-in profiles, by name. Returns null for an unknown name.
@@ -53,16 +53,16 @@ struct DeviceConf {
     int64_t clockAnchorReal = 0; // host CLOCK_REALTIME, ns (used when the host rebooted)
     std::string clockBootId;     // host boot the monotonic anchor belongs to
     double clockRate = 1.0;
-    int64_t tickBase = 0; // ms
+    int64_t tickBase = 0;     // ms
     uint32_t clockSteps = 0;  // bumped by every step of the clock (set, advance)
     uint32_t zoneChanges = 0; // bumped by every change of the time zone
 
     std::string timeZone = "UTC"; // a named zone, or "custom"
     std::string timeZoneRule;     // owned by the time-zone code; empty for a named zone
 
-    int battery = 100;           // percent
-    bool acPower = false;        // on the cradle / charger
-    std::string power = "on";    // on, unattended, suspended
+    int battery = 100;                                     // percent
+    bool acPower = false;                                  // on the cradle / charger
+    std::string power = "on";                              // on, unattended, suspended
     std::vector<std::string> storageCards{"Storage Card"}; // root folders that are cards
 };
 
@@ -92,6 +92,17 @@ bool updateDeviceConf(const std::function<void(DeviceConf&)>& edit, std::string*
 // The device-wide change counter (a futex word in shared memory; null without a device).
 std::atomic<uint32_t>* deviceChangeWord();
 uint32_t deviceChangeCounter();
+
+// The device-wide wake word: every waiting thread of every process of the device sleeps on it
+// (futex), and anything that may end a wait (an event set, a thread or process ending, a clock
+// change) bumps it with wakeDeviceWaiters(). Without a device it is a word of this process.
+std::atomic<uint32_t>* deviceWakeWord();
+void wakeDeviceWaiters();
+
+// The system components that are up (IsAPIReady): a bit mask over API set numbers 0..63,
+// kept in the shared page, so it lives as long as the running device, not across host boots.
+bool isApiReady(unsigned apiSet);
+void setApiReady(unsigned apiSet, bool ready);
 
 // Parsing and printing of device.conf, exposed for tests and the fuzzer. Unknown keys are
 // kept out; malformed lines are reported in *warnings and skipped.
