@@ -1,5 +1,6 @@
 // winbase.h: the kernel services of the device: errors, files, time, memory.
-// Threads, synchronisation, processes and libraries are declared in winbase_sync.h.
+// Threads and synchronisation are declared in winthread.h, processes and libraries in
+// winprocess.h.
 #pragma once
 
 #include "windef.h"
@@ -14,39 +15,39 @@ WINBASEAPI DWORD GetLastError(void);
 WINBASEAPI void SetLastError(DWORD dwErrCode);
 
 // ---- Files --------------------------------------------------------------------------------
-#define GENERIC_READ 0x80000000UL
-#define GENERIC_WRITE 0x40000000UL
+#define GENERIC_READ    0x80000000UL
+#define GENERIC_WRITE   0x40000000UL
 #define GENERIC_EXECUTE 0x20000000UL
-#define GENERIC_ALL 0x10000000UL
+#define GENERIC_ALL     0x10000000UL
 
-#define FILE_SHARE_READ 0x00000001
-#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_READ   0x00000001
+#define FILE_SHARE_WRITE  0x00000002
 #define FILE_SHARE_DELETE 0x00000004
 
-#define CREATE_NEW 1
-#define CREATE_ALWAYS 2
-#define OPEN_EXISTING 3
-#define OPEN_ALWAYS 4
+#define CREATE_NEW        1
+#define CREATE_ALWAYS     2
+#define OPEN_EXISTING     3
+#define OPEN_ALWAYS       4
 #define TRUNCATE_EXISTING 5
 
-#define FILE_ATTRIBUTE_READONLY 0x00000001
-#define FILE_ATTRIBUTE_HIDDEN 0x00000002
-#define FILE_ATTRIBUTE_SYSTEM 0x00000004
-#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
-#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
-#define FILE_ATTRIBUTE_INROM 0x00000040
-#define FILE_ATTRIBUTE_NORMAL 0x00000080
-#define FILE_ATTRIBUTE_TEMPORARY 0x00000100
+#define FILE_ATTRIBUTE_READONLY   0x00000001
+#define FILE_ATTRIBUTE_HIDDEN     0x00000002
+#define FILE_ATTRIBUTE_SYSTEM     0x00000004
+#define FILE_ATTRIBUTE_DIRECTORY  0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE    0x00000020
+#define FILE_ATTRIBUTE_INROM      0x00000040
+#define FILE_ATTRIBUTE_NORMAL     0x00000080
+#define FILE_ATTRIBUTE_TEMPORARY  0x00000100
 #define FILE_ATTRIBUTE_COMPRESSED 0x00000800
-#define FILE_FLAG_WRITE_THROUGH 0x80000000UL
-#define FILE_FLAG_RANDOM_ACCESS 0x10000000UL
-#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
-#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
-#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define FILE_FLAG_WRITE_THROUGH   0x80000000UL
+#define FILE_FLAG_RANDOM_ACCESS   0x10000000UL
+#define INVALID_FILE_ATTRIBUTES   ((DWORD)-1)
+#define INVALID_FILE_SIZE         ((DWORD)0xFFFFFFFF)
+#define INVALID_SET_FILE_POINTER  ((DWORD)-1)
 
-#define FILE_BEGIN 0
+#define FILE_BEGIN   0
 #define FILE_CURRENT 1
-#define FILE_END 2
+#define FILE_END     2
 
 typedef struct _WIN32_FIND_DATAW {
     DWORD dwFileAttributes;
@@ -80,8 +81,7 @@ WINBASEAPI BOOL SetFileTime(HANDLE hFile, const FILETIME* lpCreationTime,
 WINBASEAPI BOOL FlushFileBuffers(HANDLE hFile);
 WINBASEAPI BOOL CloseHandle(HANDLE hObject);
 WINBASEAPI BOOL DeleteFileW(LPCWSTR lpFileName);
-WINBASEAPI BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName,
-                          BOOL bFailIfExists);
+WINBASEAPI BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists);
 WINBASEAPI BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName);
 WINBASEAPI BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 WINBASEAPI BOOL RemoveDirectoryW(LPCWSTR lpPathName);
@@ -92,14 +92,14 @@ WINBASEAPI BOOL FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileDat
 WINBASEAPI BOOL FindClose(HANDLE hFindFile);
 
 // File mappings. CreateFileForMappingW is the CE way to open a file that will be mapped.
-#define PAGE_NOACCESS 0x01
-#define PAGE_READONLY 0x02
-#define PAGE_READWRITE 0x04
-#define PAGE_WRITECOPY 0x08
-#define SEC_COMMIT 0x8000000
-#define FILE_MAP_COPY 0x0001
-#define FILE_MAP_WRITE 0x0002
-#define FILE_MAP_READ 0x0004
+#define PAGE_NOACCESS       0x01
+#define PAGE_READONLY       0x02
+#define PAGE_READWRITE      0x04
+#define PAGE_WRITECOPY      0x08
+#define SEC_COMMIT          0x8000000
+#define FILE_MAP_COPY       0x0001
+#define FILE_MAP_WRITE      0x0002
+#define FILE_MAP_READ       0x0004
 #define FILE_MAP_ALL_ACCESS 0x000F001F
 
 WINBASEAPI HANDLE CreateFileForMappingW(LPCWSTR lpFileName, DWORD dwDesiredAccess,
@@ -117,10 +117,10 @@ WINBASEAPI BOOL UnmapViewOfFile(LPCVOID lpBaseAddress);
 WINBASEAPI BOOL FlushViewOfFile(LPCVOID lpBaseAddress, SIZE_T dwNumberOfBytesToFlush);
 
 // ---- Time -----------------------------------------------------------------------------------
-#define TIME_ZONE_ID_UNKNOWN 0
+#define TIME_ZONE_ID_UNKNOWN  0
 #define TIME_ZONE_ID_STANDARD 1
 #define TIME_ZONE_ID_DAYLIGHT 2
-#define TIME_ZONE_ID_INVALID ((DWORD)0xFFFFFFFF)
+#define TIME_ZONE_ID_INVALID  ((DWORD)0xFFFFFFFF)
 
 typedef struct _TIME_ZONE_INFORMATION {
     LONG Bias;
@@ -149,11 +149,11 @@ WINBASEAPI DWORD GetTimeZoneInformation(LPTIME_ZONE_INFORMATION lpTimeZoneInform
 WINBASEAPI BOOL SetTimeZoneInformation(const TIME_ZONE_INFORMATION* lpTimeZoneInformation);
 
 // ---- Memory ---------------------------------------------------------------------------------
-#define LMEM_FIXED 0x0000
+#define LMEM_FIXED    0x0000
 #define LMEM_MOVEABLE 0x0002
 #define LMEM_ZEROINIT 0x0040
-#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
-#define LHND (LMEM_MOVEABLE | LMEM_ZEROINIT)
+#define LPTR          (LMEM_FIXED | LMEM_ZEROINIT)
+#define LHND          (LMEM_MOVEABLE | LMEM_ZEROINIT)
 
 #ifdef __cplusplus
 }

@@ -70,7 +70,11 @@ bool removeHandle(HANDLE h) {
 
 // Closes a handle of any kind. The object itself goes when its last owner lets go: a mapping
 // stays while one of its views is mapped, a thread object while the thread runs.
-extern "C" WINBASEAPI BOOL CloseHandle(HANDLE hObject) {
+WINBASEAPI BOOL CloseHandle(HANDLE hObject) {
+    // Closing the pseudo-handles of GetCurrentThread (0x41) and GetCurrentProcess (0x42) is
+    // documented to do nothing and succeed.
+    uintptr_t raw = reinterpret_cast<uintptr_t>(hObject);
+    if (raw == 0x41 || raw == 0x42) return TRUE;
     if (!ce::removeHandle(hObject)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
