@@ -4,16 +4,16 @@
 #include "cedev.h"
 #include "kernel/device.h"
 #include "kernel/journal.h"
+#include "kernel/modules.h"
 
 namespace cedev {
 
 namespace {
 
 // The device.conf keys that describe the device's make rather than its running state.
-const char* const kProfileKeys[] = {"profile",  "screen.width", "screen.height", "screen.dpi",
-                                    "os.major", "os.minor",     "os.build",      "os.aku",
-                                    "oem",      "platform",     "device.name",   "owner",
-                                    "locale",   "withdrawn"};
+const char* const kProfileKeys[] = {
+    "profile", "screen.width", "screen.height", "screen.dpi",  "os.major", "os.minor", "os.build",
+    "os.aku",  "oem",          "platform",      "device.name", "owner",    "locale",   "withdrawn"};
 
 bool isProfileKey(const std::string& key) {
     for (const char* k : kProfileKeys)
@@ -42,9 +42,12 @@ int cmdCreate(const Args& args) {
     std::string profile = "qvga";
     bool demo = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--profile" && i + 1 < args.size()) profile = args[++i];
-        else if (args[i] == "--demo") demo = true;
-        else return usage("create: unexpected argument " + args[i]);
+        if (args[i] == "--profile" && i + 1 < args.size())
+            profile = args[++i];
+        else if (args[i] == "--demo")
+            demo = true;
+        else
+            return usage("create: unexpected argument " + args[i]);
     }
     if (chosenDevice().empty()) return fail("create: give --device DIR or set CEDEVICE");
     if (!ce::findProfile(profile)) return usage("create: unknown profile " + profile);
@@ -93,6 +96,10 @@ int cmdProfile(const Args& args) {
         },
         &error);
     if (!ok) return fail(error);
+    // A withdrawn system library is gone from \Windows too, as on a device built without it.
+    if (key == "withdrawn" && !ce::writeBuiltinLibraryStubs(
+                                  ce::deviceFsRoot(), ce::deviceConf()->profile.withdrawn, &error))
+        return fail(error);
     ce::JournalLine("device.profile").str("key", key).str("value", value).write();
     return 0;
 }
