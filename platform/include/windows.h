@@ -6,3 +6,8 @@
 #include "winbase.h"
 #include "winnls.h"
 #include "cewchar.h"
+#include "winformat.h"
+#include "winthread.h"
+#include "winprocess.h"
+#include "winsystem.h"
+#include "winreg.h"

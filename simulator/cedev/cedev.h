@@ -18,6 +18,9 @@ int cmdProfile(const Args& args);
 int cmdTime(const Args& args);
 int cmdTz(const Args& args);
 int cmdJournal(const Args& args);
+int cmdReg(const Args& args);
+int cmdRun(const Args& args);
+int cmdStub(const Args& args);
 
 // Prints "cedev: <text>" on stderr and returns the failure status 1; 2 for usage errors.
 int fail(const std::string& text);

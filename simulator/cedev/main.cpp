@@ -23,14 +23,21 @@ struct Command {
 const Command kCommands[] = {
     {"create", cmdCreate, "create [--profile qvga|vga|qvga-landscape|vga-landscape] [--demo]"},
     {"profile", cmdProfile, "profile | profile set KEY VALUE"},
-    {"time", cmdTime, "time | time set ISO-TIME [--rate N] | time --rate N | time advance DURATION"},
+    {"time", cmdTime,
+     "time | time set ISO-TIME [--rate N] | time --rate N | time advance DURATION"},
     {"tz", cmdTz, "tz | tz set NAME"},
     {"journal", cmdJournal, "journal [--follow] [--since ISO-TIME]"},
+    {"reg", cmdReg,
+     "reg query KEY [VALUE] | reg set KEY NAME dword|sz|expand_sz|multi_sz|binary DATA |\n"
+     "        reg delete KEY [NAME] | reg export KEY FILE | reg import FILE"},
+    {"run", cmdRun, "run [--wait] [--cmdline STRING] PROGRAM [ARGS...]"},
+    {"stub", cmdStub, "stub PROGRAM BINARY [ENTRY]"},
 };
 
 void printUsage(FILE* out) {
     fprintf(out, "usage: cedev [--device DIR] COMMAND ...\n");
-    for (const auto& c : kCommands) fprintf(out, "  cedev %s\n", c.help);
+    for (const auto& c : kCommands)
+        fprintf(out, "  cedev %s\n", c.help);
     fprintf(out, "The device is DIR, or the folder named by CEDEVICE.\n");
 }
 
@@ -46,7 +53,9 @@ int usage(const std::string& text) {
     return 2;
 }
 
-const std::string& chosenDevice() { return deviceOption; }
+const std::string& chosenDevice() {
+    return deviceOption;
+}
 
 bool needDevice() {
     if (deviceOption.empty()) {
