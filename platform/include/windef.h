@@ -31,8 +31,8 @@
 #ifndef NULL
 #define NULL nullptr
 #endif
-#define FALSE 0
-#define TRUE 1
+#define FALSE    0
+#define TRUE     1
 #define MAX_PATH 260
 
 typedef uint8_t BYTE, *PBYTE, *LPBYTE;
@@ -69,7 +69,7 @@ typedef const WCHAR *PCWSTR, *LPCWSTR;
 typedef WCHAR *PTSTR, *LPTSTR;
 typedef const WCHAR *PCTSTR, *LPCTSTR;
 
-#define TEXT(quote) u##quote
+#define TEXT(quote)   u##quote
 #define __TEXT(quote) u##quote
 
 typedef UINT_PTR WPARAM;
@@ -112,28 +112,39 @@ typedef HANDLE HGLOBAL;
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 
 // Handles are 32-bit values in every process; these convert between the two forms.
-inline ULONG HandleToULong(const void* h) { return (ULONG)(ULONG_PTR)h; }
-inline LONG HandleToLong(const void* h) { return (LONG)(LONG_PTR)h; }
-inline void* ULongToHandle(ULONG v) { return (void*)(ULONG_PTR)v; }
-inline void* LongToHandle(LONG v) { return (void*)(LONG_PTR)v; }
+inline ULONG HandleToULong(const void* h) {
+    return (ULONG)(ULONG_PTR)h;
+}
+inline LONG HandleToLong(const void* h) {
+    return (LONG)(LONG_PTR)h;
+}
+inline void* ULongToHandle(ULONG v) {
+    return (void*)(ULONG_PTR)v;
+}
+inline void* LongToHandle(LONG v) {
+    return (void*)(LONG_PTR)v;
+}
 #define UlongToHandle(v) ULongToHandle(v)
 #define HandleToUlong(h) HandleToULong(h)
 
-#define MAKEWORD(a, b) ((WORD)(((BYTE)((DWORD_PTR)(a) & 0xff)) | ((WORD)((BYTE)((DWORD_PTR)(b) & 0xff))) << 8))
-#define MAKELONG(a, b) ((LONG)(((WORD)((DWORD_PTR)(a) & 0xffff)) | ((DWORD)((WORD)((DWORD_PTR)(b) & 0xffff))) << 16))
-#define LOWORD(l) ((WORD)((DWORD_PTR)(l) & 0xffff))
-#define HIWORD(l) ((WORD)((DWORD_PTR)(l) >> 16))
-#define LOBYTE(w) ((BYTE)((DWORD_PTR)(w) & 0xff))
-#define HIBYTE(w) ((BYTE)((DWORD_PTR)(w) >> 8))
-#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
-#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKEWORD(a, b)                                                                             \
+    ((WORD)(((BYTE)((DWORD_PTR)(a)&0xff)) | ((WORD)((BYTE)((DWORD_PTR)(b)&0xff))) << 8))
+#define MAKELONG(a, b)                                                                             \
+    ((LONG)(((WORD)((DWORD_PTR)(a)&0xffff)) | ((DWORD)((WORD)((DWORD_PTR)(b)&0xffff))) << 16))
+#define LOWORD(l)         ((WORD)((DWORD_PTR)(l)&0xffff))
+#define HIWORD(l)         ((WORD)((DWORD_PTR)(l) >> 16))
+#define LOBYTE(w)         ((BYTE)((DWORD_PTR)(w)&0xff))
+#define HIBYTE(w)         ((BYTE)((DWORD_PTR)(w) >> 8))
+#define MAKEWPARAM(l, h)  ((WPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELPARAM(l, h)  ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
-#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
-#define GetRValue(rgb) (LOBYTE(rgb))
-#define GetGValue(rgb) (LOBYTE(((WORD)(rgb)) >> 8))
-#define GetBValue(rgb) (LOBYTE((rgb) >> 16))
-#define ARRAYSIZE(a) (sizeof(a) / sizeof((a)[0]))
-#define _countof(a) ARRAYSIZE(a)
+#define RGB(r, g, b)                                                                               \
+    ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define GetRValue(rgb)            (LOBYTE(rgb))
+#define GetGValue(rgb)            (LOBYTE(((WORD)(rgb)) >> 8))
+#define GetBValue(rgb)            (LOBYTE((rgb) >> 16))
+#define ARRAYSIZE(a)              (sizeof(a) / sizeof((a)[0]))
+#define _countof(a)               ARRAYSIZE(a)
 #define UNREFERENCED_PARAMETER(p) (void)(p)
 
 typedef struct _FILETIME {

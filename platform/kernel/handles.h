@@ -13,11 +13,33 @@
 
 namespace ce {
 
-enum class ObjectType : uint32_t { File, Find, Mapping, Event, Mutex, Semaphore, Thread, Process, Module, Other };
+enum class ObjectType : uint32_t {
+    File,
+    Find,
+    Mapping,
+    Event,
+    Mutex,
+    Semaphore,
+    Thread,
+    Process,
+    Module,
+    Other
+};
 
 struct KernelObject {
     virtual ~KernelObject() = default;
     virtual ObjectType type() const = 0;
+
+    // Waitable objects (events, mutexes, semaphores, threads, processes) answer these; the
+    // wait functions call them under the sync lock. trySatisfy tells whether the object is
+    // signalled now and, when consume is set, takes the signal (resets an auto-reset event,
+    // acquires a mutex, decrements a semaphore). A change that can end a wait must be followed
+    // by ce::wakeDeviceWaiters() (device.h).
+    virtual bool isWaitable() const { return false; }
+    virtual bool trySatisfy(bool consume) { return false; }
+    // Objects whose state changes without anyone calling wakeDeviceWaiters() (a process of
+    // another program ending) ask waiters to look again after this many host ns; 0 = never.
+    virtual int64_t pollIntervalNs() const { return 0; }
 };
 
 HANDLE insertHandle(std::shared_ptr<KernelObject> object);

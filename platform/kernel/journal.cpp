@@ -108,9 +108,9 @@ std::string journalProgram() {
 }
 
 JournalLine::JournalLine(std::string_view event) {
-    body_ = "{\"t\":\"" + isoLocalTime(deviceLocalNow()) + "\",\"pid\":" +
-            std::to_string(getpid()) + ",\"program\":\"" + jsonEscape(journalProgram()) +
-            "\",\"event\":\"" + jsonEscape(event) + "\"";
+    body_ = "{\"t\":\"" + isoLocalTime(deviceLocalNow()) +
+            "\",\"pid\":" + std::to_string(getpid()) + ",\"program\":\"" +
+            jsonEscape(journalProgram()) + "\",\"event\":\"" + jsonEscape(event) + "\"";
 }
 
 void JournalLine::key(std::string_view k) {

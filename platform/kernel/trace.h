@@ -15,11 +15,12 @@ void traceLine(const char* channel, const char* kind, const char* func, const ch
 
 #define CE_TRACE(channel, ...)                                                                     \
     do {                                                                                           \
-        if (::ce::traceOn(channel)) ::ce::traceLine(channel, "trace", __func__, __VA_ARGS__);     \
+        if (::ce::traceOn(channel)) ::ce::traceLine(channel, "trace", __func__, __VA_ARGS__);      \
     } while (0)
 
 #define CE_FIXME(channel, ...)                                                                     \
     do {                                                                                           \
         static std::atomic<bool> ce_fixme_once_{false};                                            \
-        if (!ce_fixme_once_.exchange(true)) ::ce::traceLine(channel, "fixme", __func__, __VA_ARGS__); \
+        if (!ce_fixme_once_.exchange(true))                                                        \
+            ::ce::traceLine(channel, "fixme", __func__, __VA_ARGS__);                              \
     } while (0)

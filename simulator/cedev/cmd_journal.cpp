@@ -39,9 +39,12 @@ int cmdJournal(const Args& args) {
     bool follow = false;
     std::string since;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--follow" || args[i] == "-f") follow = true;
-        else if (args[i] == "--since" && i + 1 < args.size()) since = args[++i];
-        else return usage("usage: cedev journal [--follow] [--since ISO-TIME]");
+        if (args[i] == "--follow" || args[i] == "-f")
+            follow = true;
+        else if (args[i] == "--since" && i + 1 < args.size())
+            since = args[++i];
+        else
+            return usage("usage: cedev journal [--follow] [--since ISO-TIME]");
     }
     if (!needDevice()) return 1;
     // Journal times are device local times "YYYY-MM-DDTHH:MM:SS.mmm"; --since compares as text,

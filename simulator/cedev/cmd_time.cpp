@@ -78,7 +78,8 @@ bool parseDeviceTime(const std::string& text, int64_t* utc, std::string* error) 
                 *error = "bad fraction in \"" + text + "\"";
                 return false;
             }
-            for (size_t k = n; k < 3; ++k) frac *= 10;
+            for (size_t k = n; k < 3; ++k)
+                frac *= 10;
             ms = frac;
             pos += 1 + n;
         }
@@ -90,8 +91,8 @@ bool parseDeviceTime(const std::string& text, int64_t* utc, std::string* error) 
         if (text[pos] == 'Z' && pos + 1 == text.size()) {
             absolute = true;
         } else if ((text[pos] == '+' || text[pos] == '-') && digits(text, pos + 1, 2, &oh) &&
-                   ((pos + 3 == text.size()) ||
-                    (text.size() == pos + 6 && text[pos + 3] == ':' && digits(text, pos + 4, 2, &om)))) {
+                   ((pos + 3 == text.size()) || (text.size() == pos + 6 && text[pos + 3] == ':' &&
+                                                 digits(text, pos + 4, 2, &om)))) {
             absolute = true;
             offsetMinutes = (oh * 60 + om) * (text[pos] == '-' ? -1 : 1);
         } else {
@@ -221,7 +222,8 @@ int cmdTz(const Args& args) {
         return 0;
     }
     if (args[0] == "list" && args.size() == 1) {
-        for (const auto& name : ce::zoneNames()) printf("%s\n", name.c_str());
+        for (const auto& name : ce::zoneNames())
+            printf("%s\n", name.c_str());
         return 0;
     }
     if (args[0] != "set" || args.size() != 2) return usage("usage: cedev tz [set NAME | list]");

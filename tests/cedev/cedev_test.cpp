@@ -10,11 +10,13 @@ namespace {
 using cetest::DeviceTest;
 using cetest::runCedev;
 
-std::string firstLine(const std::string& s) { return s.substr(0, s.find('\n')); }
+std::string firstLine(const std::string& s) {
+    return s.substr(0, s.find('\n'));
+}
 
 TEST(CedevCreate, CreatesADeviceWithTheProfile) {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("cedev-create-" + std::to_string(getpid()));
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("cedev-create-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::string out, err;
     ASSERT_EQ(runCedev({"create", "--profile", "vga-landscape"}, &out, &err, dir), 0) << err;

@@ -112,8 +112,7 @@ TEST_F(DeviceTest, UpdateRewritesTheFileWholeAndLeavesNoTemporary) {
     EXPECT_EQ(ce::deviceConf()->battery, 42);
     EXPECT_NE(readText(device.dir() / "device.conf").find("battery = 42\n"), std::string::npos);
     for (const auto& entry : std::filesystem::directory_iterator(device.dir()))
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
-            << entry.path();
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
 }
 
 // Another process changes the state; this process sees it at its next read, because the
@@ -121,9 +120,8 @@ TEST_F(DeviceTest, UpdateRewritesTheFileWholeAndLeavesNoTemporary) {
 TEST_F(DeviceTest, ChangeInAnotherProcessIsSeenAtOnce) {
     uint32_t before = ce::deviceChangeCounter();
     EXPECT_EQ(ce::deviceConf()->battery, 100);
-    int rc = cetest::runInChild([] {
-        return ce::updateDeviceConf([](ce::DeviceConf& c) { c.battery = 7; }) ? 0 : 1;
-    });
+    int rc = cetest::runInChild(
+        [] { return ce::updateDeviceConf([](ce::DeviceConf& c) { c.battery = 7; }) ? 0 : 1; });
     ASSERT_EQ(rc, 0);
     EXPECT_NE(ce::deviceChangeCounter(), before);
     EXPECT_EQ(ce::deviceConf()->battery, 7);
@@ -139,7 +137,8 @@ TEST_F(DeviceTest, ConcurrentUpdatesFromProcessesAreSerialised) {
                 if (!ce::updateDeviceConf([](ce::DeviceConf& c) { c.clockSteps++; })) return 1;
             return 0;
         }));
-    for (auto& c : children) EXPECT_EQ(c->wait(), 0);
+    for (auto& c : children)
+        EXPECT_EQ(c->wait(), 0);
     EXPECT_EQ(ce::deviceConf()->clockSteps, 100u);
 }
 

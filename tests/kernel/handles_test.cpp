@@ -30,7 +30,8 @@ TEST(Handles, ValuesAre32BitNonZeroAndDistinct) {
         handles.push_back(h);
     }
     EXPECT_EQ(alive, 100);
-    for (HANDLE h : handles) EXPECT_TRUE(CloseHandle(h));
+    for (HANDLE h : handles)
+        EXPECT_TRUE(CloseHandle(h));
     EXPECT_EQ(alive, 0);
 }
 

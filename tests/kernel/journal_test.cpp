@@ -14,17 +14,24 @@ using cetest::DeviceTest;
 std::vector<std::string> journalLines(const std::filesystem::path& dir) {
     std::ifstream in(dir / "journal.log");
     std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
 TEST(JournalEscape, QuotesControlsAndBadBytes) {
     EXPECT_EQ(ce::jsonEscape("a\"b\\c"), "a\\\"b\\\\c");
     EXPECT_EQ(ce::jsonEscape("line\r\nnext\ttab\x01"), "line\\r\\nnext\\ttab\\u0001");
-    EXPECT_EQ(ce::jsonEscape("Fran\xC3\xA7" "ais \xC2\xBD"), "Fran\xC3\xA7" "ais \xC2\xBD");
+    EXPECT_EQ(ce::jsonEscape("Fran\xC3\xA7"
+                             "ais \xC2\xBD"),
+              "Fran\xC3\xA7"
+              "ais \xC2\xBD");
     // Bytes that are not UTF-8 (a Windows-1252 "ç", a lone continuation byte, an overlong
     // slash, a truncated sequence) become U+FFFD so the journal stays valid JSON.
-    EXPECT_EQ(ce::jsonEscape("Fran\xE7" "ais"), "Fran\xEF\xBF\xBD" "ais");
+    EXPECT_EQ(ce::jsonEscape("Fran\xE7"
+                             "ais"),
+              "Fran\xEF\xBF\xBD"
+              "ais");
     EXPECT_EQ(ce::jsonEscape("\x80"), "\xEF\xBF\xBD");
     EXPECT_EQ(ce::jsonEscape("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(ce::jsonEscape("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");
@@ -41,11 +48,11 @@ TEST_F(DeviceTest, JournalLineCarriesTimeProgramAndFields) {
         .write();
     auto lines = journalLines(device.dir());
     ASSERT_EQ(lines.size(), 1u);
-    std::string expected = "{\"t\":\"2027-03-28T00:59:59.250\",\"pid\":" +
-                           std::to_string(getpid()) +
-                           ",\"program\":\"\\\\Windows\\\\clock.exe\",\"event\":\"sound.play\","
-                           "\"file\":\"\\\\Windows\\\\alarm1.wav\",\"volume\":\"0x66666666\","
-                           "\"round\":3,\"sync\":false}";
+    std::string expected =
+        "{\"t\":\"2027-03-28T00:59:59.250\",\"pid\":" + std::to_string(getpid()) +
+        ",\"program\":\"\\\\Windows\\\\clock.exe\",\"event\":\"sound.play\","
+        "\"file\":\"\\\\Windows\\\\alarm1.wav\",\"volume\":\"0x66666666\","
+        "\"round\":3,\"sync\":false}";
     EXPECT_EQ(lines[0], expected);
 }
 
@@ -57,10 +64,15 @@ TEST_F(DeviceTest, LinesFromSeveralProcessesStayWhole) {
         children.push_back(std::make_unique<cetest::Child>([p] {
             std::string payload(6000 + p * 777, static_cast<char>('a' + p));
             for (int i = 0; i < kLines; ++i)
-                ce::JournalLine("test.line").num("writer", p).num("i", i).str("payload", payload).write();
+                ce::JournalLine("test.line")
+                    .num("writer", p)
+                    .num("i", i)
+                    .str("payload", payload)
+                    .write();
             return 0;
         }));
-    for (auto& c : children) ASSERT_EQ(c->wait(), 0);
+    for (auto& c : children)
+        ASSERT_EQ(c->wait(), 0);
 
     auto lines = journalLines(device.dir());
     ASSERT_EQ(lines.size(), static_cast<size_t>(kProcesses * kLines));

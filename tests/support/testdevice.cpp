@@ -99,7 +99,8 @@ int runCedev(const std::vector<std::string>& args, std::string* out, std::string
         }
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
-        for (auto& a : all) argv.push_back(a.data());
+        for (auto& a : all)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
         if (!freopen(outFile.c_str(), "w", stdout) || !freopen(errFile.c_str(), "w", stderr))
             _exit(97);
@@ -114,7 +115,8 @@ int runCedev(const std::vector<std::string>& args, std::string* out, std::string
         if (FILE* fp = fopen(f.c_str(), "rb")) {
             char buf[4096];
             size_t n;
-            while ((n = fread(buf, 1, sizeof buf, fp)) > 0) s.append(buf, n);
+            while ((n = fread(buf, 1, sizeof buf, fp)) > 0)
+                s.append(buf, n);
             fclose(fp);
         }
         return s;
