@@ -17,9 +17,9 @@ constexpr int64_t kFileTimePerSecond = 10'000'000;
 constexpr int64_t kFileTimePerMinute = 60 * kFileTimePerSecond;
 constexpr int64_t kFileTimePerDay = 86'400 * kFileTimePerSecond;
 
-int64_t deviceUtcNow();     // device UTC now, FILETIME units
-int64_t deviceLocalNow();   // device local time now, FILETIME units
-uint32_t deviceTickCount(); // GetTickCount: ms, monotonic, follows the rate, never the steps
+int64_t deviceUtcNow();       // device UTC now, FILETIME units
+int64_t deviceLocalNow();     // device local time now, FILETIME units
+uint32_t deviceTickCount();   // GetTickCount: ms, monotonic, follows the rate, never the steps
 uint64_t deviceTickCount64(); // the same without the 49.7-day wrap, for deadlines
 double deviceClockRate();
 
