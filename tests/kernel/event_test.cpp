@@ -15,36 +15,17 @@
 #include "kernel/objtable.h"
 #include "kernel/wait.h"
 #include "testdevice.h"
+#include "testthreads.h"
 #include "windows.h"
 
 namespace {
 
-constexpr DWORD kPoison = 0xdeadbeef;
-
-struct Body {
-    std::function<DWORD()> run;
-};
-
-DWORD runBody(LPVOID parameter) {
-    return static_cast<Body*>(parameter)->run();
-}
-
-HANDLE startThread(Body& body) {
-    return CreateThread(nullptr, 0, runBody, &body, 0, nullptr);
-}
-
-bool eventually(const std::function<bool()>& pred, int ms = 20000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-void realSleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+using cetest::Body;
+using cetest::eventually;
+using cetest::kPoison;
+using cetest::realSleepMs;
+using cetest::runBody;
+using cetest::startThread;
 
 // Waits on event like WaitForSingleObject, and counts itself in `waiting` once it has taken
 // its first look: from then on, the wait is one that a pulse must release.

@@ -13,38 +13,17 @@
 
 #include "kernel/handles.h"
 #include "testdevice.h"
+#include "testthreads.h"
 #include "windows.h"
 
 namespace {
 
-constexpr DWORD kPoison = 0xdeadbeef;
-
-// A thread body for CreateThread: the test keeps it alive while the thread may run.
-struct Body {
-    std::function<DWORD()> run;
-};
-
-DWORD runBody(LPVOID parameter) {
-    return static_cast<Body*>(parameter)->run();
-}
-
-HANDLE startThread(Body& body, DWORD flags = 0, DWORD* id = nullptr) {
-    return CreateThread(nullptr, 0, runBody, &body, flags, id);
-}
-
-// Polls pred in real time: for watching another thread make progress.
-bool eventually(const std::function<bool()>& pred, int ms = 20000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-void realSleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+using cetest::Body;
+using cetest::eventually;
+using cetest::kPoison;
+using cetest::realSleepMs;
+using cetest::runBody;
+using cetest::startThread;
 
 DWORD exitCodeOf(HANDLE thread) {
     DWORD code = kPoison;

@@ -17,38 +17,20 @@
 #include "kernel/handles.h"
 #include "kernel/wait.h"
 #include "testdevice.h"
+#include "testthreads.h"
 #include "windows.h"
 
 namespace {
 
-constexpr DWORD kPoison = 0xdeadbeef;
+using cetest::Body;
+using cetest::eventually;
+using cetest::kPoison;
+using cetest::realSleepMs;
+using cetest::runBody;
+using cetest::startThread;
+
 constexpr DWORD kUnset = 0xFFFFFFF0; // no result yet
 constexpr int64_t kMs = 10'000;      // FILETIME units per millisecond
-
-struct Body {
-    std::function<DWORD()> run;
-};
-
-DWORD runBody(LPVOID parameter) {
-    return static_cast<Body*>(parameter)->run();
-}
-
-HANDLE startThread(Body& body) {
-    return CreateThread(nullptr, 0, runBody, &body, 0, nullptr);
-}
-
-bool eventually(const std::function<bool()>& pred, int ms = 20000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-void realSleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 double secondsSince(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
