@@ -39,13 +39,13 @@ CriticalSection* sectionOf(LPCRITICAL_SECTION cs) {
 
 } // namespace
 
-extern "C" WINBASEAPI void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+WINBASEAPI void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
     if (!lpCriticalSection) return;
     memset(static_cast<void*>(lpCriticalSection), 0, sizeof *lpCriticalSection);
     new (lpCriticalSection) CriticalSection{PTHREAD_MUTEX_INITIALIZER, {0}, 0};
 }
 
-extern "C" WINBASEAPI void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+WINBASEAPI void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
     if (!lpCriticalSection) return;
     CriticalSection* cs = sectionOf(lpCriticalSection);
     if (cs->owner.load(std::memory_order_relaxed) != 0)
@@ -54,7 +54,7 @@ extern "C" WINBASEAPI void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSe
     memset(static_cast<void*>(lpCriticalSection), 0, sizeof *lpCriticalSection);
 }
 
-extern "C" WINBASEAPI void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+WINBASEAPI void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
     if (!lpCriticalSection) return;
     CriticalSection* cs = sectionOf(lpCriticalSection);
     const uint32_t me = ce::currentThreadId();
@@ -67,7 +67,7 @@ extern "C" WINBASEAPI void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSec
     cs->recursion = 1;
 }
 
-extern "C" WINBASEAPI BOOL TryEnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+WINBASEAPI BOOL TryEnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
     if (!lpCriticalSection) return FALSE;
     CriticalSection* cs = sectionOf(lpCriticalSection);
     const uint32_t me = ce::currentThreadId();
@@ -83,7 +83,7 @@ extern "C" WINBASEAPI BOOL TryEnterCriticalSection(LPCRITICAL_SECTION lpCritical
 
 // Leaving a section the caller does not own is a bug in the caller; it is reported on the
 // "sync" trace channel and ignored rather than corrupting the owner's state.
-extern "C" WINBASEAPI void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+WINBASEAPI void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
     if (!lpCriticalSection) return;
     CriticalSection* cs = sectionOf(lpCriticalSection);
     if (cs->owner.load(std::memory_order_relaxed) != ce::currentThreadId()) {
@@ -98,35 +98,35 @@ extern "C" WINBASEAPI void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSec
 
 // ---- Interlocked operations ----
 
-extern "C" WINBASEAPI LONG InterlockedIncrement(LONG volatile* lpAddend) {
+WINBASEAPI LONG InterlockedIncrement(LONG volatile* lpAddend) {
     return __atomic_add_fetch(lpAddend, 1, __ATOMIC_SEQ_CST);
 }
 
-extern "C" WINBASEAPI LONG InterlockedDecrement(LONG volatile* lpAddend) {
+WINBASEAPI LONG InterlockedDecrement(LONG volatile* lpAddend) {
     return __atomic_sub_fetch(lpAddend, 1, __ATOMIC_SEQ_CST);
 }
 
-extern "C" WINBASEAPI LONG InterlockedExchange(LONG volatile* Target, LONG Value) {
+WINBASEAPI LONG InterlockedExchange(LONG volatile* Target, LONG Value) {
     return __atomic_exchange_n(Target, Value, __ATOMIC_SEQ_CST);
 }
 
-extern "C" WINBASEAPI LONG InterlockedExchangeAdd(LONG volatile* Addend, LONG Value) {
+WINBASEAPI LONG InterlockedExchangeAdd(LONG volatile* Addend, LONG Value) {
     return __atomic_fetch_add(Addend, Value, __ATOMIC_SEQ_CST);
 }
 
-extern "C" WINBASEAPI LONG InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange,
-                                                      LONG Comperand) {
+WINBASEAPI LONG InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange,
+                                           LONG Comperand) {
     __atomic_compare_exchange_n(Destination, &Comperand, Exchange, false, __ATOMIC_SEQ_CST,
                                 __ATOMIC_SEQ_CST);
     return Comperand; // the value found: Comperand itself when the exchange happened
 }
 
-extern "C" WINBASEAPI PVOID InterlockedExchangePointer(PVOID volatile* Target, PVOID Value) {
+WINBASEAPI PVOID InterlockedExchangePointer(PVOID volatile* Target, PVOID Value) {
     return __atomic_exchange_n(Target, Value, __ATOMIC_SEQ_CST);
 }
 
-extern "C" WINBASEAPI PVOID InterlockedCompareExchangePointer(PVOID volatile* Destination,
-                                                              PVOID Exchange, PVOID Comperand) {
+WINBASEAPI PVOID InterlockedCompareExchangePointer(PVOID volatile* Destination, PVOID Exchange,
+                                                   PVOID Comperand) {
     __atomic_compare_exchange_n(Destination, &Comperand, Exchange, false, __ATOMIC_SEQ_CST,
                                 __ATOMIC_SEQ_CST);
     return Comperand;

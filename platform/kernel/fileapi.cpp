@@ -286,10 +286,9 @@ using namespace ce;
 // leave 0 otherwise; OPEN_EXISTING and TRUNCATE_EXISTING need the file (ERROR_FILE_NOT_FOUND,
 // ERROR_PATH_NOT_FOUND for a missing folder); TRUNCATE_EXISTING needs GENERIC_WRITE. The share
 // mode is checked against every open of the file in every process of the device.
-extern "C" WINBASEAPI HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess,
-                                         DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
-                                         DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                                         HANDLE) {
+WINBASEAPI HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                              LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
+                              DWORD dwFlagsAndAttributes, HANDLE) {
     DWORD error = ERROR_SUCCESS;
     auto file = openDeviceFile(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition,
                                dwFlagsAndAttributes, &error);
@@ -309,8 +308,8 @@ extern "C" WINBASEAPI HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAcce
 // Reads up to nNumberOfBytesToRead bytes at the file position; at the end of the file it
 // succeeds with 0 bytes. The count is set to 0 before anything else, as the device does.
 // Overlapped I/O does not exist on the device: lpOverlapped must be NULL.
-extern "C" WINBASEAPI BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                                    LPDWORD lpNumberOfBytesRead, LPVOID lpOverlapped) {
+WINBASEAPI BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                         LPDWORD lpNumberOfBytesRead, LPVOID lpOverlapped) {
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
     auto file = fileFromHandle(hFile);
     if (!file) return FALSE;
@@ -334,8 +333,8 @@ extern "C" WINBASEAPI BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumber
 
 // Writes at the file position and moves it on. A handle without write access gets
 // ERROR_ACCESS_DENIED; a full disk ERROR_DISK_FULL.
-extern "C" WINBASEAPI BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                                     LPDWORD lpNumberOfBytesWritten, LPVOID lpOverlapped) {
+WINBASEAPI BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                          LPDWORD lpNumberOfBytesWritten, LPVOID lpOverlapped) {
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
     auto file = fileFromHandle(hFile);
     if (!file) return FALSE;
@@ -364,8 +363,8 @@ extern "C" WINBASEAPI BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumb
 // the high half of the new position is returned there. A position before the start fails with
 // ERROR_NEGATIVE_SEEK and leaves the position alone. Because INVALID_SET_FILE_POINTER is also
 // a valid low half, a success that returns it sets the last error to NO_ERROR.
-extern "C" WINBASEAPI DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
-                                           PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
+WINBASEAPI DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
+                                DWORD dwMoveMethod) {
     auto file = fileFromHandle(hFile);
     if (!file) return INVALID_SET_FILE_POINTER;
     const int fd = file->fd.get();
@@ -414,7 +413,7 @@ extern "C" WINBASEAPI DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
 
 // Makes the file end at the current position (shorter or longer). Needs write access; a file
 // that a mapping of any process covers cannot be cut short (ERROR_USER_MAPPED_FILE).
-extern "C" WINBASEAPI BOOL SetEndOfFile(HANDLE hFile) {
+WINBASEAPI BOOL SetEndOfFile(HANDLE hFile) {
     auto file = fileFromHandle(hFile);
     if (!file) return FALSE;
     if (!(file->access & kAccessWrite)) return fail(ERROR_ACCESS_DENIED);
@@ -435,7 +434,7 @@ extern "C" WINBASEAPI BOOL SetEndOfFile(HANDLE hFile) {
 
 // Returns the low half of the size and stores the high half in *lpFileSizeHigh. A success
 // whose low half equals INVALID_FILE_SIZE sets the last error to NO_ERROR.
-extern "C" WINBASEAPI DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+WINBASEAPI DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
     auto file = fileFromHandle(hFile);
     if (!file) return INVALID_FILE_SIZE;
     struct stat st;
@@ -452,8 +451,8 @@ extern "C" WINBASEAPI DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 
 // The file's times as FILETIME (UTC). The creation time is reported as the last write time
 // (see the top of this file). Each pointer may be NULL.
-extern "C" WINBASEAPI BOOL GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime,
-                                       LPFILETIME lpLastAccessTime, LPFILETIME lpLastWriteTime) {
+WINBASEAPI BOOL GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime, LPFILETIME lpLastAccessTime,
+                            LPFILETIME lpLastWriteTime) {
     auto file = fileFromHandle(hFile);
     if (!file) return FALSE;
     struct stat st;
@@ -467,9 +466,8 @@ extern "C" WINBASEAPI BOOL GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime,
 
 // Sets the last-access and last-write times; a NULL pointer or a zero FILETIME leaves that time
 // alone, and the creation time is not kept. Needs write access (or FILE_WRITE_ATTRIBUTES).
-extern "C" WINBASEAPI BOOL SetFileTime(HANDLE hFile, const FILETIME* lpCreationTime,
-                                       const FILETIME* lpLastAccessTime,
-                                       const FILETIME* lpLastWriteTime) {
+WINBASEAPI BOOL SetFileTime(HANDLE hFile, const FILETIME* lpCreationTime,
+                            const FILETIME* lpLastAccessTime, const FILETIME* lpLastWriteTime) {
     auto file = fileFromHandle(hFile);
     if (!file) return FALSE;
     if (!(file->access & kAccessWrite) && !(file->desiredAccess & kFileWriteAttributes))
@@ -491,7 +489,7 @@ extern "C" WINBASEAPI BOOL SetFileTime(HANDLE hFile, const FILETIME* lpCreationT
 }
 
 // Writes the file's data through to the host's storage. Needs write access.
-extern "C" WINBASEAPI BOOL FlushFileBuffers(HANDLE hFile) {
+WINBASEAPI BOOL FlushFileBuffers(HANDLE hFile) {
     auto file = fileFromHandle(hFile);
     if (!file) return FALSE;
     if (!(file->access & kAccessWrite)) return fail(ERROR_ACCESS_DENIED);
@@ -502,7 +500,7 @@ extern "C" WINBASEAPI BOOL FlushFileBuffers(HANDLE hFile) {
 // Deletes a file. Folders and read-only files give ERROR_ACCESS_DENIED; a file that any
 // process has open (without FILE_SHARE_DELETE, i.e. always on the device) gives
 // ERROR_SHARING_VIOLATION and stays. A symbolic link is removed itself, never its target.
-extern "C" WINBASEAPI BOOL DeleteFileW(LPCWSTR lpFileName) {
+WINBASEAPI BOOL DeleteFileW(LPCWSTR lpFileName) {
     DevicePath path;
     DWORD err = resolveDevicePath(lpFileName, PathLookup::Existing, &path, false);
     if (err != ERROR_SUCCESS) return fail(err);
@@ -520,8 +518,7 @@ extern "C" WINBASEAPI BOOL DeleteFileW(LPCWSTR lpFileName) {
 // (ERROR_ACCESS_DENIED) or open anywhere (ERROR_SHARING_VIOLATION). The copy is written to a
 // temporary file in the target's folder and renamed into place, so the target is always either
 // the old file or the complete copy.
-extern "C" WINBASEAPI BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName,
-                                     BOOL bFailIfExists) {
+WINBASEAPI BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists) {
     DevicePath src, dst;
     DWORD err = resolveDevicePath(lpExistingFileName, PathLookup::Existing, &src);
     if (err != ERROR_SUCCESS) return fail(err);
@@ -590,7 +587,7 @@ extern "C" WINBASEAPI BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFi
 // (ERROR_ALREADY_EXISTS), except that a name may change its case. A file that is open anywhere
 // without delete sharing cannot move (ERROR_SHARING_VIOLATION); the root and the storage-card
 // folders cannot move, nor can a folder move into itself (ERROR_ACCESS_DENIED).
-extern "C" WINBASEAPI BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
+WINBASEAPI BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
     DevicePath src, dst;
     DWORD err = resolveDevicePath(lpExistingFileName, PathLookup::Existing, &src, false);
     if (err != ERROR_SUCCESS) return fail(err);
@@ -631,7 +628,7 @@ extern "C" WINBASEAPI BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFi
 
 // Creates a folder. ERROR_ALREADY_EXISTS when the name exists (file or folder, any case),
 // ERROR_PATH_NOT_FOUND when the folder above it does not.
-extern "C" WINBASEAPI BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
+WINBASEAPI BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
     DevicePath path;
     DWORD err = resolveDevicePath(lpPathName, PathLookup::Creatable, &path, false);
     if (err != ERROR_SUCCESS) return fail(err);
@@ -647,7 +644,7 @@ extern "C" WINBASEAPI BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRI
 // Removes an empty folder: ERROR_DIR_NOT_EMPTY otherwise, ERROR_DIRECTORY for a file. The root
 // and the storage-card folders are the device's own and cannot be removed
 // (ERROR_ACCESS_DENIED).
-extern "C" WINBASEAPI BOOL RemoveDirectoryW(LPCWSTR lpPathName) {
+WINBASEAPI BOOL RemoveDirectoryW(LPCWSTR lpPathName) {
     DevicePath path;
     DWORD err = resolveDevicePath(lpPathName, PathLookup::Existing, &path, false);
     if (err != ERROR_SUCCESS) return fail(err);
@@ -661,7 +658,7 @@ extern "C" WINBASEAPI BOOL RemoveDirectoryW(LPCWSTR lpPathName) {
 
 // The attributes of a file or folder (see the top of this file), or INVALID_FILE_ATTRIBUTES
 // with ERROR_FILE_NOT_FOUND / ERROR_PATH_NOT_FOUND when it does not exist. "\" is a folder.
-extern "C" WINBASEAPI DWORD GetFileAttributesW(LPCWSTR lpFileName) {
+WINBASEAPI DWORD GetFileAttributesW(LPCWSTR lpFileName) {
     DevicePath path;
     DWORD err = resolveDevicePath(lpFileName, PathLookup::Existing, &path);
     if (err != ERROR_SUCCESS) {
@@ -673,7 +670,7 @@ extern "C" WINBASEAPI DWORD GetFileAttributesW(LPCWSTR lpFileName) {
 
 // Sets the attributes of a file or folder. Only READONLY is kept (as the host's write
 // permission, on files); the other attributes are accepted and not stored.
-extern "C" WINBASEAPI BOOL SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes) {
+WINBASEAPI BOOL SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes) {
     DevicePath path;
     DWORD err = resolveDevicePath(lpFileName, PathLookup::Existing, &path);
     if (err != ERROR_SUCCESS) return fail(err);

@@ -71,7 +71,7 @@ using namespace ce;
 // component ('*' and '?', without regard to case; "*.*" is everything). Fills *lpFindFileData
 // with the first match. No match: INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND; a missing
 // folder: ERROR_PATH_NOT_FOUND.
-extern "C" WINBASEAPI HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
+WINBASEAPI HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
     if (!lpFindFileData) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -106,7 +106,7 @@ extern "C" WINBASEAPI HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DAT
 }
 
 // The next match of the enumeration; FALSE with ERROR_NO_MORE_FILES after the last one.
-extern "C" WINBASEAPI BOOL FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
+WINBASEAPI BOOL FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
     auto find = lookupHandleAs<FindObject>(hFindFile, ObjectType::Find);
     if (!find) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -126,7 +126,7 @@ extern "C" WINBASEAPI BOOL FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lp
 }
 
 // Ends an enumeration. Only a handle from FindFirstFileW is accepted (ERROR_INVALID_HANDLE).
-extern "C" WINBASEAPI BOOL FindClose(HANDLE hFindFile) {
+WINBASEAPI BOOL FindClose(HANDLE hFindFile) {
     if (!lookupHandleAs<FindObject>(hFindFile, ObjectType::Find) || !removeHandle(hFindFile)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

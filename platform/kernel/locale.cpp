@@ -303,7 +303,7 @@ bool badBuffer(LPWSTR buf, int cch) {
 
 // ---- Exported functions -----------------------------------------------------------------------
 
-extern "C" WINBASEAPI int GetLocaleInfoW(LCID Locale, LCTYPE LCType, LPWSTR lpLCData, int cchData) {
+WINBASEAPI int GetLocaleInfoW(LCID Locale, LCTYPE LCType, LPWSTR lpLCData, int cchData) {
     if (badBuffer(lpLCData, cchData)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -323,8 +323,8 @@ extern "C" WINBASEAPI int GetLocaleInfoW(LCID Locale, LCTYPE LCType, LPWSTR lpLC
     return copyOut(*value, lpLCData, cchData);
 }
 
-extern "C" WINBASEAPI int GetDateFormatW(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate,
-                                         LPCWSTR lpFormat, LPWSTR lpDateStr, int cchDate) {
+WINBASEAPI int GetDateFormatW(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate,
+                              LPCWSTR lpFormat, LPWSTR lpDateStr, int cchDate) {
     constexpr DWORD kPictureFlags = DATE_SHORTDATE | DATE_LONGDATE | DATE_YEARMONTH;
     constexpr DWORD kKnownFlags = kPictureFlags | DATE_USE_ALT_CALENDAR | DATE_LTRREADING |
                                   DATE_RTLREADING | LOCALE_NOUSEROVERRIDE | LOCALE_USE_CP_ACP;
@@ -364,8 +364,8 @@ extern "C" WINBASEAPI int GetDateFormatW(LCID Locale, DWORD dwFlags, const SYSTE
     return copyOut(formatDate(*l, date, pic), lpDateStr, cchDate);
 }
 
-extern "C" WINBASEAPI int GetTimeFormatW(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpTime,
-                                         LPCWSTR lpFormat, LPWSTR lpTimeStr, int cchTime) {
+WINBASEAPI int GetTimeFormatW(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpTime,
+                              LPCWSTR lpFormat, LPWSTR lpTimeStr, int cchTime) {
     constexpr DWORD kKnownFlags = TIME_NOMINUTESORSECONDS | TIME_NOSECONDS | TIME_NOTIMEMARKER |
                                   TIME_FORCE24HOURFORMAT | LOCALE_NOUSEROVERRIDE |
                                   LOCALE_USE_CP_ACP;
@@ -397,32 +397,32 @@ extern "C" WINBASEAPI int GetTimeFormatW(LCID Locale, DWORD dwFlags, const SYSTE
     return copyOut(formatTime(*l, time, pic, dwFlags), lpTimeStr, cchTime);
 }
 
-extern "C" WINBASEAPI LCID GetUserDefaultLCID(void) {
+WINBASEAPI LCID GetUserDefaultLCID(void) {
     return lcidOf(ce::deviceLocale());
 }
-extern "C" WINBASEAPI LCID GetSystemDefaultLCID(void) {
+WINBASEAPI LCID GetSystemDefaultLCID(void) {
     return lcidOf(ce::deviceLocale());
 }
-extern "C" WINBASEAPI LANGID GetUserDefaultLangID(void) {
+WINBASEAPI LANGID GetUserDefaultLangID(void) {
     return ce::deviceLocale().langId;
 }
-extern "C" WINBASEAPI LANGID GetSystemDefaultLangID(void) {
+WINBASEAPI LANGID GetSystemDefaultLangID(void) {
     return ce::deviceLocale().langId;
 }
 // The user interface speaks the language of the device's locale.
-extern "C" WINBASEAPI LANGID GetUserDefaultUILanguage(void) {
+WINBASEAPI LANGID GetUserDefaultUILanguage(void) {
     return ce::deviceLocale().langId;
 }
-extern "C" WINBASEAPI LANGID GetSystemDefaultUILanguage(void) {
+WINBASEAPI LANGID GetSystemDefaultUILanguage(void) {
     return ce::deviceLocale().langId;
 }
 
-extern "C" WINBASEAPI BOOL IsValidLocale(LCID Locale, DWORD dwFlags) {
+WINBASEAPI BOOL IsValidLocale(LCID Locale, DWORD dwFlags) {
     if (dwFlags != LCID_INSTALLED && dwFlags != LCID_SUPPORTED) return FALSE;
     // Only specific locales count: the default and neutral values are not locales of their own.
     return ce::localeByLangId(LANGIDFROMLCID(Locale)) != nullptr;
 }
 
-extern "C" WINBASEAPI LCID ConvertDefaultLocale(LCID Locale) {
+WINBASEAPI LCID ConvertDefaultLocale(LCID Locale) {
     return convertDefault(Locale);
 }

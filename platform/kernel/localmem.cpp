@@ -83,7 +83,7 @@ bool isLocalBlock(const void* p) {
 
 } // namespace ce
 
-extern "C" WINBASEAPI HLOCAL LocalAlloc(UINT uFlags, UINT uBytes) {
+WINBASEAPI HLOCAL LocalAlloc(UINT uFlags, UINT uBytes) {
     if (uFlags & ~static_cast<UINT>(LMEM_MOVEABLE | LMEM_ZEROINIT)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -91,7 +91,7 @@ extern "C" WINBASEAPI HLOCAL LocalAlloc(UINT uFlags, UINT uBytes) {
     return allocate(uBytes, (uFlags & LMEM_ZEROINIT) != 0);
 }
 
-extern "C" WINBASEAPI HLOCAL LocalFree(HLOCAL hMem) {
+WINBASEAPI HLOCAL LocalFree(HLOCAL hMem) {
     if (!hMem) return nullptr;
     Heap& h = heap();
     {
@@ -105,7 +105,7 @@ extern "C" WINBASEAPI HLOCAL LocalFree(HLOCAL hMem) {
     return nullptr;
 }
 
-extern "C" WINBASEAPI HLOCAL LocalReAlloc(HLOCAL hMem, UINT uBytes, UINT uFlags) {
+WINBASEAPI HLOCAL LocalReAlloc(HLOCAL hMem, UINT uBytes, UINT uFlags) {
     if (uFlags & ~static_cast<UINT>(LMEM_MOVEABLE | LMEM_ZEROINIT | LMEM_MODIFY)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -153,7 +153,7 @@ extern "C" WINBASEAPI HLOCAL LocalReAlloc(HLOCAL hMem, UINT uBytes, UINT uFlags)
     return p;
 }
 
-extern "C" WINBASEAPI UINT LocalSize(HLOCAL hMem) {
+WINBASEAPI UINT LocalSize(HLOCAL hMem) {
     Heap& h = heap();
     std::lock_guard<std::mutex> guard(h.lock);
     auto it = hMem ? h.blocks.find(hMem) : h.blocks.end();

@@ -210,12 +210,11 @@ HANDLE createFileMapping(HANDLE hFile, DWORD protect, uint64_t size) {
 using namespace ce;
 
 // Opens a file for mapping: the same as CreateFileW on this device.
-extern "C" WINBASEAPI HANDLE CreateFileForMappingW(LPCWSTR lpFileName, DWORD dwDesiredAccess,
-                                                   DWORD dwShareMode,
-                                                   LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                                                   DWORD dwCreationDisposition,
-                                                   DWORD dwFlagsAndAttributes,
-                                                   HANDLE hTemplateFile) {
+WINBASEAPI HANDLE CreateFileForMappingW(LPCWSTR lpFileName, DWORD dwDesiredAccess,
+                                        DWORD dwShareMode,
+                                        LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                                        DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                                        HANDLE hTemplateFile) {
     return CreateFileW(lpFileName, dwDesiredAccess, dwShareMode, lpSecurityAttributes,
                        dwCreationDisposition, dwFlagsAndAttributes, hTemplateFile);
 }
@@ -226,9 +225,9 @@ extern "C" WINBASEAPI HANDLE CreateFileForMappingW(LPCWSTR lpFileName, DWORD dwD
 // process of the device (the second creator gets the same object, with ERROR_ALREADY_EXISTS),
 // unnamed memory is private to the mapping. Memory must be PAGE_READWRITE and have a size.
 // A name given together with a file is not registered: each such call maps the file anew.
-extern "C" WINBASEAPI HANDLE CreateFileMappingW(HANDLE hFile, LPSECURITY_ATTRIBUTES,
-                                                DWORD flProtect, DWORD dwMaximumSizeHigh,
-                                                DWORD dwMaximumSizeLow, LPCWSTR lpName) {
+WINBASEAPI HANDLE CreateFileMappingW(HANDLE hFile, LPSECURITY_ATTRIBUTES, DWORD flProtect,
+                                     DWORD dwMaximumSizeHigh, DWORD dwMaximumSizeLow,
+                                     LPCWSTR lpName) {
     const DWORD protect = flProtect & 0xFF; // the SEC_* section flags change nothing here
     if (protect != PAGE_READONLY && protect != PAGE_READWRITE && protect != PAGE_WRITECOPY)
         return failHandle(ERROR_INVALID_PARAMETER);
@@ -254,9 +253,9 @@ extern "C" WINBASEAPI HANDLE CreateFileMappingW(HANDLE hFile, LPSECURITY_ATTRIBU
 // Maps a view of a mapping. The offset must be a multiple of 64 KB (ERROR_MAPPED_ALIGNMENT);
 // size 0 maps to the end of the mapping; a view past its end, or a writable view of a
 // read-only mapping, gives ERROR_ACCESS_DENIED. FILE_MAP_COPY gives a private copy.
-extern "C" WINBASEAPI LPVOID MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess,
-                                           DWORD dwFileOffsetHigh, DWORD dwFileOffsetLow,
-                                           SIZE_T dwNumberOfBytesToMap) {
+WINBASEAPI LPVOID MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess,
+                                DWORD dwFileOffsetHigh, DWORD dwFileOffsetLow,
+                                SIZE_T dwNumberOfBytesToMap) {
     auto mapping = lookupHandleAs<MappingObject>(hFileMappingObject, ObjectType::Mapping);
     if (!mapping) return failHandle(ERROR_INVALID_HANDLE);
     if (!(dwDesiredAccess & (FILE_MAP_READ | FILE_MAP_WRITE | FILE_MAP_COPY)))
@@ -285,7 +284,7 @@ extern "C" WINBASEAPI LPVOID MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDe
 
 // Unmaps the view that starts at lpBaseAddress (ERROR_INVALID_ADDRESS for any other address).
 // The file's write time follows the device clock when the view could write to it.
-extern "C" WINBASEAPI BOOL UnmapViewOfFile(LPCVOID lpBaseAddress) {
+WINBASEAPI BOOL UnmapViewOfFile(LPCVOID lpBaseAddress) {
     View view;
     {
         ViewTable& t = viewTable();
@@ -302,7 +301,7 @@ extern "C" WINBASEAPI BOOL UnmapViewOfFile(LPCVOID lpBaseAddress) {
 
 // Writes the dirty pages of a view (from lpBaseAddress, dwNumberOfBytesToFlush bytes or to the
 // end of the view for 0) to the file.
-extern "C" WINBASEAPI BOOL FlushViewOfFile(LPCVOID lpBaseAddress, SIZE_T dwNumberOfBytesToFlush) {
+WINBASEAPI BOOL FlushViewOfFile(LPCVOID lpBaseAddress, SIZE_T dwNumberOfBytesToFlush) {
     uintptr_t base = 0, start = reinterpret_cast<uintptr_t>(lpBaseAddress), end = 0;
     std::shared_ptr<MappingObject> mapping;
     bool writes = false;

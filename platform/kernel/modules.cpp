@@ -574,7 +574,7 @@ HMODULE moduleOfAddress(const void* address) {
 using namespace ce;
 
 // Loads a library (see winprocess.h for the search order and the errors).
-extern "C" WINBASEAPI HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
+WINBASEAPI HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
     if (!lpLibFileName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -606,7 +606,7 @@ extern "C" WINBASEAPI HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
 
 // Drops a reference to a library; the last one calls DllMain with DLL_PROCESS_DETACH and
 // unloads it. The program and the system libraries stay.
-extern "C" WINBASEAPI BOOL FreeLibrary(HMODULE hLibModule) {
+WINBASEAPI BOOL FreeLibrary(HMODULE hLibModule) {
     Loader& l = loaderState();
     std::lock_guard<std::recursive_mutex> guard(l.lock);
     prepare(l);
@@ -635,7 +635,7 @@ extern "C" WINBASEAPI BOOL FreeLibrary(HMODULE hLibModule) {
 
 // An export by wide name or by ordinal (MAKEINTRESOURCE value). Names are ASCII on the device;
 // any other character cannot name an export.
-extern "C" WINBASEAPI FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName) {
+WINBASEAPI FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName) {
     uintptr_t raw = reinterpret_cast<uintptr_t>(lpProcName);
     if (raw < 0x10000) return getProcAddress(hModule, nullptr, static_cast<unsigned>(raw));
     std::string name;
@@ -650,7 +650,7 @@ extern "C" WINBASEAPI FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcNam
 }
 
 // The same with a narrow name.
-extern "C" WINBASEAPI FARPROC GetProcAddressA(HMODULE hModule, LPCSTR lpProcName) {
+WINBASEAPI FARPROC GetProcAddressA(HMODULE hModule, LPCSTR lpProcName) {
     uintptr_t raw = reinterpret_cast<uintptr_t>(lpProcName);
     if (raw < 0x10000) return getProcAddress(hModule, nullptr, static_cast<unsigned>(raw));
     size_t n = 0;
@@ -664,7 +664,7 @@ extern "C" WINBASEAPI FARPROC GetProcAddressA(HMODULE hModule, LPCSTR lpProcName
 }
 
 // The handle of a loaded module by name or device path; NULL gives the program's own.
-extern "C" WINBASEAPI HMODULE GetModuleHandleW(LPCWSTR lpModuleName) {
+WINBASEAPI HMODULE GetModuleHandleW(LPCWSTR lpModuleName) {
     Loader& l = loaderState();
     std::lock_guard<std::recursive_mutex> guard(l.lock);
     prepare(l);
@@ -688,7 +688,7 @@ extern "C" WINBASEAPI HMODULE GetModuleHandleW(LPCWSTR lpModuleName) {
 
 // The device path of a module into lpFilename, always NUL-terminated; a path that does not fit
 // is cut, and the result is then nSize with ERROR_INSUFFICIENT_BUFFER.
-extern "C" WINBASEAPI DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
+WINBASEAPI DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
     ModuleInfo info;
     if (!moduleInfo(hModule ? hModule : static_cast<HMODULE>(ULongToHandle(kProgramModule)),
                     &info)) {
@@ -712,7 +712,7 @@ extern "C" WINBASEAPI DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilenam
 }
 
 // Thread notices are never sent, so there is nothing to switch off; the module must exist.
-extern "C" WINBASEAPI BOOL DisableThreadLibraryCalls(HMODULE hLibModule) {
+WINBASEAPI BOOL DisableThreadLibraryCalls(HMODULE hLibModule) {
     Loader& l = loaderState();
     std::lock_guard<std::recursive_mutex> guard(l.lock);
     prepare(l);

@@ -63,7 +63,7 @@ SYSTEM_POWER_STATUS_EX2 currentStatus() {
 
 } // namespace
 
-extern "C" WINBASEAPI BOOL GetSystemPowerStatusEx(PSYSTEM_POWER_STATUS_EX pstatus, BOOL fUpdate) {
+WINBASEAPI BOOL GetSystemPowerStatusEx(PSYSTEM_POWER_STATUS_EX pstatus, BOOL fUpdate) {
     if (!pstatus) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -85,8 +85,8 @@ extern "C" WINBASEAPI BOOL GetSystemPowerStatusEx(PSYSTEM_POWER_STATUS_EX pstatu
     return TRUE;
 }
 
-extern "C" WINBASEAPI DWORD GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 pSystemPowerStatusEx2,
-                                                    DWORD dwLen, BOOL fUpdate) {
+WINBASEAPI DWORD GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 pSystemPowerStatusEx2,
+                                         DWORD dwLen, BOOL fUpdate) {
     if (!pSystemPowerStatusEx2 || dwLen == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;

@@ -619,10 +619,9 @@ using namespace ce;
 // Starts a device program as a child process (see winprocess.h). The new process learns its
 // device, its device path and its command line from its environment; its start-up code writes
 // the "process.start" journal line, so every start is journaled whoever started it.
-extern "C" WINBASEAPI BOOL CreateProcessW(LPCWSTR pszImageName, LPCWSTR pszCmdLine,
-                                          LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
-                                          DWORD fdwCreate, LPVOID, LPWSTR, LPSTARTUPINFOW,
-                                          LPPROCESS_INFORMATION pProcInfo) {
+WINBASEAPI BOOL CreateProcessW(LPCWSTR pszImageName, LPCWSTR pszCmdLine, LPSECURITY_ATTRIBUTES,
+                               LPSECURITY_ATTRIBUTES, BOOL, DWORD fdwCreate, LPVOID, LPWSTR,
+                               LPSTARTUPINFOW, LPPROCESS_INFORMATION pProcInfo) {
     if (!pszImageName || !*pszImageName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -715,7 +714,7 @@ extern "C" WINBASEAPI BOOL CreateProcessW(LPCWSTR pszImageName, LPCWSTR pszCmdLi
 
 // Kills a process at once (SIGKILL); its exit code becomes uExitCode, recorded before the kill
 // so that every process of the device reads the same code afterwards.
-extern "C" WINBASEAPI BOOL TerminateProcess(HANDLE hProcess, DWORD uExitCode) {
+WINBASEAPI BOOL TerminateProcess(HANDLE hProcess, DWORD uExitCode) {
     bool pseudo = false;
     auto state = stateOf(hProcess, &pseudo);
     if (!state) {
@@ -740,7 +739,7 @@ extern "C" WINBASEAPI BOOL TerminateProcess(HANDLE hProcess, DWORD uExitCode) {
 
 // A handle to a process of the device by its id. Our own children share the state their
 // reaper keeps; other processes are watched through a pidfd.
-extern "C" WINBASEAPI HANDLE OpenProcess(DWORD, BOOL, DWORD IDProcess) {
+WINBASEAPI HANDLE OpenProcess(DWORD, BOOL, DWORD IDProcess) {
     int pid = static_cast<int>(IDProcess);
     if (pid <= 0 || IDProcess > INT32_MAX) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -772,7 +771,7 @@ extern "C" WINBASEAPI HANDLE OpenProcess(DWORD, BOOL, DWORD IDProcess) {
 }
 
 // STILL_ACTIVE while the process runs, then its exit code.
-extern "C" WINBASEAPI BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
+WINBASEAPI BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
     bool pseudo = false;
     auto state = stateOf(hProcess, &pseudo);
     if (!state) {
@@ -789,17 +788,17 @@ extern "C" WINBASEAPI BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCod
 }
 
 // The host pid is the device's process id.
-extern "C" WINBASEAPI DWORD GetCurrentProcessId(void) {
+WINBASEAPI DWORD GetCurrentProcessId(void) {
     return static_cast<DWORD>(getpid());
 }
 
 // The pseudo-handle of this process.
-extern "C" WINBASEAPI HANDLE GetCurrentProcess(void) {
+WINBASEAPI HANDLE GetCurrentProcess(void) {
     return ULongToHandle(kCurrentProcessPseudo);
 }
 
 // Ends the process: the exit code goes to the process record, then the process ends with all
 // its threads.
-extern "C" WINBASEAPI void ExitProcess(UINT uExitCode) {
+WINBASEAPI void ExitProcess(UINT uExitCode) {
     endDeviceProgram(uExitCode);
 }

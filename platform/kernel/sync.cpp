@@ -49,8 +49,8 @@ BOOL modifyEvent(HANDLE hEvent, DWORD func) {
 } // namespace
 
 // Security attributes are accepted and ignored: the device has no security.
-extern "C" WINBASEAPI HANDLE CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes,
-                                          BOOL bManualReset, BOOL bInitialState, LPCWSTR lpName) {
+WINBASEAPI HANDLE CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
+                               BOOL bInitialState, LPCWSTR lpName) {
     ce::SyncInit init;
     init.manualReset = bManualReset != FALSE;
     init.initialState = bInitialState != FALSE;
@@ -61,8 +61,7 @@ extern "C" WINBASEAPI HANDLE CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttribute
 }
 
 // Access rights are not enforced; every handle may do everything.
-extern "C" WINBASEAPI HANDLE OpenEventW(DWORD dwDesiredAccess, BOOL bInheritHandle,
-                                        LPCWSTR lpName) {
+WINBASEAPI HANDLE OpenEventW(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCWSTR lpName) {
     DWORD error = 0;
     auto object = ce::openSyncObject(ce::ObjectType::Event, lpName, &error);
     if (!object) {
@@ -72,26 +71,26 @@ extern "C" WINBASEAPI HANDLE OpenEventW(DWORD dwDesiredAccess, BOOL bInheritHand
     return ce::insertHandle(std::move(object));
 }
 
-extern "C" WINBASEAPI BOOL SetEvent(HANDLE hEvent) {
+WINBASEAPI BOOL SetEvent(HANDLE hEvent) {
     return modifyEvent(hEvent, EVENT_SET);
 }
 
-extern "C" WINBASEAPI BOOL ResetEvent(HANDLE hEvent) {
+WINBASEAPI BOOL ResetEvent(HANDLE hEvent) {
     return modifyEvent(hEvent, EVENT_RESET);
 }
 
-extern "C" WINBASEAPI BOOL PulseEvent(HANDLE hEvent) {
+WINBASEAPI BOOL PulseEvent(HANDLE hEvent) {
     return modifyEvent(hEvent, EVENT_PULSE);
 }
 
 // The call the CE SetEvent, ResetEvent and PulseEvent are made of; an unknown function fails
 // with ERROR_INVALID_PARAMETER.
-extern "C" WINBASEAPI BOOL EventModify(HANDLE hEvent, DWORD func) {
+WINBASEAPI BOOL EventModify(HANDLE hEvent, DWORD func) {
     return modifyEvent(hEvent, func);
 }
 
-extern "C" WINBASEAPI HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes,
-                                          BOOL bInitialOwner, LPCWSTR lpName) {
+WINBASEAPI HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
+                               LPCWSTR lpName) {
     ce::SyncInit init;
     init.initialOwner = bInitialOwner != FALSE;
     DWORD error = 0;
@@ -100,15 +99,14 @@ extern "C" WINBASEAPI HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttribute
     return publish(std::move(object), error, existed);
 }
 
-extern "C" WINBASEAPI BOOL ReleaseMutex(HANDLE hMutex) {
+WINBASEAPI BOOL ReleaseMutex(HANDLE hMutex) {
     auto mutex = lookup(hMutex, ce::ObjectType::Mutex);
     if (!mutex) return finish(ERROR_INVALID_HANDLE);
     return finish(mutex->releaseMutex());
 }
 
-extern "C" WINBASEAPI HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES lpSemaphoreAttributes,
-                                              LONG lInitialCount, LONG lMaximumCount,
-                                              LPCWSTR lpName) {
+WINBASEAPI HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES lpSemaphoreAttributes, LONG lInitialCount,
+                                   LONG lMaximumCount, LPCWSTR lpName) {
     if (lMaximumCount <= 0 || lInitialCount < 0 || lInitialCount > lMaximumCount) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -122,8 +120,7 @@ extern "C" WINBASEAPI HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES lpSemaphoreA
     return publish(std::move(object), error, existed);
 }
 
-extern "C" WINBASEAPI BOOL ReleaseSemaphore(HANDLE hSemaphore, LONG lReleaseCount,
-                                            LPLONG lpPreviousCount) {
+WINBASEAPI BOOL ReleaseSemaphore(HANDLE hSemaphore, LONG lReleaseCount, LPLONG lpPreviousCount) {
     auto semaphore = lookup(hSemaphore, ce::ObjectType::Semaphore);
     if (!semaphore) return finish(ERROR_INVALID_HANDLE);
     LONG previous = 0;

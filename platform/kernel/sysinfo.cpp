@@ -61,7 +61,7 @@ BOOL copyParameterText(const std::u16string& text, UINT bufBytes, PVOID buf) {
 
 } // namespace
 
-extern "C" WINBASEAPI BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
+WINBASEAPI BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
     if (!lpVersionInformation) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -81,8 +81,7 @@ extern "C" WINBASEAPI BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) 
     return TRUE;
 }
 
-extern "C" WINBASEAPI BOOL SystemParametersInfoW(UINT uiAction, UINT uiParam, PVOID pvParam,
-                                                 UINT fWinIni) {
+WINBASEAPI BOOL SystemParametersInfoW(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni) {
     switch (uiAction) {
     case SPI_GETOEMINFO: return copyParameterText(ce::deviceFacts().oemInfo, uiParam, pvParam);
     case SPI_GETPLATFORMTYPE:
@@ -94,7 +93,7 @@ extern "C" WINBASEAPI BOOL SystemParametersInfoW(UINT uiAction, UINT uiParam, PV
     }
 }
 
-extern "C" WINBASEAPI void GlobalMemoryStatus(LPMEMORYSTATUS lpBuffer) {
+WINBASEAPI void GlobalMemoryStatus(LPMEMORYSTATUS lpBuffer) {
     if (!lpBuffer) return;
     lpBuffer->dwLength = sizeof(MEMORYSTATUS);
     lpBuffer->dwMemoryLoad = static_cast<DWORD>(
@@ -107,7 +106,7 @@ extern "C" WINBASEAPI void GlobalMemoryStatus(LPMEMORYSTATUS lpBuffer) {
     lpBuffer->dwAvailVirtual = kAvailVirtual;
 }
 
-extern "C" WINBASEAPI void GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
+WINBASEAPI void GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
     if (!lpSystemInfo) return;
     std::memset(lpSystemInfo, 0, sizeof *lpSystemInfo);
     lpSystemInfo->wProcessorArchitecture = PROCESSOR_ARCHITECTURE_ARM;
@@ -122,7 +121,7 @@ extern "C" WINBASEAPI void GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
     lpSystemInfo->wProcessorRevision = 0;
 }
 
-extern "C" WINBASEAPI BOOL IsAPIReady(DWORD hAPI) {
+WINBASEAPI BOOL IsAPIReady(DWORD hAPI) {
     // The kernel's own API set is up whenever code can call this.
     if (hAPI == SH_WIN32) return TRUE;
     return ce::isApiReady(hAPI) ? TRUE : FALSE;

@@ -192,10 +192,9 @@ void stopCurrentThread() {
 
 // The stack is the host's default (or dwStackSize, when that is larger): Windows CE reserves
 // far less, but code written for it never relies on running out.
-extern "C" WINBASEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes,
-                                          DWORD dwStackSize, LPTHREAD_START_ROUTINE lpStartAddress,
-                                          LPVOID lpParameter, DWORD dwCreationFlags,
-                                          LPDWORD lpThreadId) {
+WINBASEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, DWORD dwStackSize,
+                               LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
+                               DWORD dwCreationFlags, LPDWORD lpThreadId) {
     if (!lpStartAddress) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -237,13 +236,13 @@ extern "C" WINBASEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttribut
     return h;
 }
 
-extern "C" WINBASEAPI void ExitThread(DWORD dwExitCode) {
+WINBASEAPI void ExitThread(DWORD dwExitCode) {
     ce::endCurrentThread(dwExitCode);
 }
 
 // See the file comment: the target stops at its next wait or sleep. A thread that has ended
 // already keeps its exit code.
-extern "C" WINBASEAPI BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
+WINBASEAPI BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
     auto thread = ce::resolveThread(hThread);
     if (!thread) return ce::fail(ERROR_INVALID_HANDLE);
     if (ce::isCallingThread(*thread)) ce::endCurrentThread(dwExitCode);
@@ -255,7 +254,7 @@ extern "C" WINBASEAPI BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
     return TRUE;
 }
 
-extern "C" WINBASEAPI BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
+WINBASEAPI BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
     auto thread = ce::resolveThread(hThread);
     if (!thread) return ce::fail(ERROR_INVALID_HANDLE);
     if (!lpExitCode) return ce::fail(ERROR_INVALID_PARAMETER);
@@ -263,15 +262,15 @@ extern "C" WINBASEAPI BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode)
     return TRUE;
 }
 
-extern "C" WINBASEAPI DWORD GetCurrentThreadId(void) {
+WINBASEAPI DWORD GetCurrentThreadId(void) {
     return ce::currentThreadId();
 }
 
-extern "C" WINBASEAPI HANDLE GetCurrentThread(void) {
+WINBASEAPI HANDLE GetCurrentThread(void) {
     return ULongToHandle(ce::kCurrentThreadPseudoHandle);
 }
 
-extern "C" WINBASEAPI BOOL SetThreadPriority(HANDLE hThread, int nPriority) {
+WINBASEAPI BOOL SetThreadPriority(HANDLE hThread, int nPriority) {
     auto thread = ce::resolveThread(hThread);
     if (!thread) return ce::fail(ERROR_INVALID_HANDLE);
     if (nPriority < THREAD_PRIORITY_TIME_CRITICAL || nPriority > THREAD_PRIORITY_IDLE)
@@ -280,7 +279,7 @@ extern "C" WINBASEAPI BOOL SetThreadPriority(HANDLE hThread, int nPriority) {
     return TRUE;
 }
 
-extern "C" WINBASEAPI int GetThreadPriority(HANDLE hThread) {
+WINBASEAPI int GetThreadPriority(HANDLE hThread) {
     auto thread = ce::resolveThread(hThread);
     if (!thread) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -289,7 +288,7 @@ extern "C" WINBASEAPI int GetThreadPriority(HANDLE hThread) {
     return thread->priority.load(std::memory_order_relaxed);
 }
 
-extern "C" WINBASEAPI DWORD ResumeThread(HANDLE hThread) {
+WINBASEAPI DWORD ResumeThread(HANDLE hThread) {
     auto thread = ce::resolveThread(hThread);
     if (!thread) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -303,7 +302,7 @@ extern "C" WINBASEAPI DWORD ResumeThread(HANDLE hThread) {
     return previous;
 }
 
-extern "C" WINBASEAPI DWORD SuspendThread(HANDLE hThread) {
+WINBASEAPI DWORD SuspendThread(HANDLE hThread) {
     auto thread = ce::resolveThread(hThread);
     if (!thread) {
         SetLastError(ERROR_INVALID_HANDLE);

@@ -312,12 +312,12 @@ DWORD waitForObjects(std::span<const HANDLE> handles, bool all, DWORD timeoutMs,
 
 } // namespace ce
 
-extern "C" WINBASEAPI DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+WINBASEAPI DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     return ce::waitForObjects(std::span<const HANDLE>(&hHandle, 1), false, dwMilliseconds);
 }
 
-extern "C" WINBASEAPI DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles,
-                                                   BOOL bWaitAll, DWORD dwMilliseconds) {
+WINBASEAPI DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
+                                        DWORD dwMilliseconds) {
     if (!lpHandles || nCount == 0 || nCount > MAXIMUM_WAIT_OBJECTS) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
@@ -328,7 +328,7 @@ extern "C" WINBASEAPI DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* l
 
 // A wait for nothing. Sleep(0) only yields, but is still a point where the thread can be
 // terminated or suspended.
-extern "C" WINBASEAPI void Sleep(DWORD dwMilliseconds) {
+WINBASEAPI void Sleep(DWORD dwMilliseconds) {
     if (dwMilliseconds == 0) {
         if (ce::currentThreadMustStop()) ce::stopCurrentThread();
         sched_yield();

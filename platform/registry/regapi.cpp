@@ -109,10 +109,10 @@ using namespace ce::reg;
 
 // Opens or creates every missing key of the path in one transaction. Windows CE has no
 // volatile keys and no key security, so options and access rights are accepted as given.
-extern "C" WINBASEAPI LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved,
-                                           LPWSTR lpClass, DWORD dwOptions, REGSAM samDesired,
-                                           LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                                           PHKEY phkResult, LPDWORD lpdwDisposition) {
+WINBASEAPI LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass,
+                                DWORD dwOptions, REGSAM samDesired,
+                                LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                                LPDWORD lpdwDisposition) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     OpenKey base;
     std::vector<std::u16string> parts;
@@ -137,8 +137,8 @@ extern "C" WINBASEAPI LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Re
 }
 
 // Opens an existing key; an empty or null subkey opens a new handle to hKey's own key.
-extern "C" WINBASEAPI LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions,
-                                         REGSAM samDesired, PHKEY phkResult) {
+WINBASEAPI LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                              PHKEY phkResult) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     OpenKey base;
     std::vector<std::u16string> parts;
@@ -161,15 +161,15 @@ extern "C" WINBASEAPI LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOp
 }
 
 // Closing a predefined root is allowed and does nothing, as on Windows.
-extern "C" WINBASEAPI LONG RegCloseKey(HKEY hKey) {
+WINBASEAPI LONG RegCloseKey(HKEY hKey) {
     uint32_t value = 0;
     if (handleValue(hKey, &value) && value >= 0x80000000u && value <= 0x80000003u)
         return ERROR_SUCCESS;
     return removeKeyHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-extern "C" WINBASEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
-                                            LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+WINBASEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                 LPBYTE lpData, LPDWORD lpcbData) {
     if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
     OpenKey key;
     LONG r = resolveKey(hKey, &key);
@@ -196,8 +196,8 @@ extern "C" WINBASEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDW
 
 // Stores the data exactly as given, whatever the type says: a REG_SZ keeps the byte length
 // the caller passed (terminator included or not), a REG_DWORD the bytes it was given.
-extern "C" WINBASEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved,
-                                          DWORD dwType, const BYTE* lpData, DWORD cbData) {
+WINBASEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType,
+                               const BYTE* lpData, DWORD cbData) {
     if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
     if (cbData > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
     std::u16string_view name = nameOrEmpty(lpValueName);
@@ -213,7 +213,7 @@ extern "C" WINBASEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD 
     });
 }
 
-extern "C" WINBASEAPI LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
+WINBASEAPI LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     OpenKey key;
     LONG r = resolveKey(hKey, &key);
     if (r != ERROR_SUCCESS) return r;
@@ -228,7 +228,7 @@ extern "C" WINBASEAPI LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
 // Windows CE deletes the key with all its subkeys and values. Handles still open on a deleted
 // key fail from then on with ERROR_KEY_DELETED. An empty subkey names hKey's own key; the
 // roots cannot be deleted.
-extern "C" WINBASEAPI LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
+WINBASEAPI LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     OpenKey base;
     std::vector<std::u16string> parts;
@@ -250,9 +250,9 @@ extern "C" WINBASEAPI LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
 // Subkeys enumerate in the order they were created. An index past the end (0xFFFFFFFF too)
 // is ERROR_NO_MORE_ITEMS; a name buffer too small for name and terminator is ERROR_MORE_DATA
 // and receives nothing. Keys have no class and no write time here: both come back empty.
-extern "C" WINBASEAPI LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName,
-                                         LPDWORD lpReserved, LPWSTR lpClass, LPDWORD lpcchClass,
-                                         PFILETIME lpftLastWriteTime) {
+WINBASEAPI LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName,
+                              LPDWORD lpReserved, LPWSTR lpClass, LPDWORD lpcchClass,
+                              PFILETIME lpftLastWriteTime) {
     if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
     OpenKey key;
     LONG r = resolveKey(hKey, &key);
@@ -278,9 +278,8 @@ extern "C" WINBASEAPI LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName
 // Values enumerate in the order they were first created; rewriting a value keeps its place.
 // When the name or the data does not fit, nothing is copied: the call returns ERROR_MORE_DATA
 // with the type and the data size needed, the name buffer and its count untouched.
-extern "C" WINBASEAPI LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName,
-                                         LPDWORD lpcchValueName, LPDWORD lpReserved, LPDWORD lpType,
-                                         LPBYTE lpData, LPDWORD lpcbData) {
+WINBASEAPI LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName,
+                              LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
     OpenKey key;
@@ -312,13 +311,11 @@ extern "C" WINBASEAPI LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValu
 }
 
 // Name lengths are in characters without the terminator, data sizes in bytes.
-extern "C" WINBASEAPI LONG RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass,
-                                            LPDWORD lpReserved, LPDWORD lpcSubKeys,
-                                            LPDWORD lpcchMaxSubKeyLen, LPDWORD lpcchMaxClassLen,
-                                            LPDWORD lpcValues, LPDWORD lpcchMaxValueNameLen,
-                                            LPDWORD lpcbMaxValueData,
-                                            LPDWORD lpcbSecurityDescriptor,
-                                            PFILETIME lpftLastWriteTime) {
+WINBASEAPI LONG RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                                 LPDWORD lpcSubKeys, LPDWORD lpcchMaxSubKeyLen,
+                                 LPDWORD lpcchMaxClassLen, LPDWORD lpcValues,
+                                 LPDWORD lpcchMaxValueNameLen, LPDWORD lpcbMaxValueData,
+                                 LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     OpenKey key;
     LONG r = resolveKey(hKey, &key);
@@ -346,7 +343,7 @@ extern "C" WINBASEAPI LONG RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD l
 
 // Every committed write is already visible to all processes and safe from a killed process;
 // the flush moves the log into the database file so that it also survives a power loss.
-extern "C" WINBASEAPI LONG RegFlushKey(HKEY hKey) {
+WINBASEAPI LONG RegFlushKey(HKEY hKey) {
     OpenKey key;
     LONG r = resolveKey(hKey, &key);
     if (r != ERROR_SUCCESS) return r;

@@ -66,8 +66,8 @@ HRESULT readValue(HKEY key, LPCWSTR name, DWORD* type, std::vector<BYTE>* data) 
 
 } // namespace
 
-extern "C" WINBASEAPI HRESULT RegistryGetDWORD(HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValueName,
-                                               DWORD* pdwData) {
+WINBASEAPI HRESULT RegistryGetDWORD(HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValueName,
+                                    DWORD* pdwData) {
     if (!pdwData) return E_INVALIDARG;
     KeyForCall k(hKey, pszSubKey);
     if (FAILED(k.result())) return k.result();
@@ -82,8 +82,8 @@ extern "C" WINBASEAPI HRESULT RegistryGetDWORD(HKEY hKey, LPCWSTR pszSubKey, LPC
 
 // Copies a REG_SZ value with its terminator (added when the stored text lacks one); a buffer
 // of cchData characters too small for it is E_INSUFFICIENT_BUFFER and is left alone.
-extern "C" WINBASEAPI HRESULT RegistryGetString(HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValueName,
-                                                LPWSTR pszData, UINT cchData) {
+WINBASEAPI HRESULT RegistryGetString(HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValueName,
+                                     LPWSTR pszData, UINT cchData) {
     if (!pszData) return E_INVALIDARG;
     KeyForCall k(hKey, pszSubKey);
     if (FAILED(k.result())) return k.result();
@@ -103,8 +103,8 @@ extern "C" WINBASEAPI HRESULT RegistryGetString(HKEY hKey, LPCWSTR pszSubKey, LP
 }
 
 // Writes a REG_DWORD into an existing key; an existing value of another type is not replaced.
-extern "C" WINBASEAPI HRESULT RegistrySetDWORD(HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValueName,
-                                               DWORD dwData) {
+WINBASEAPI HRESULT RegistrySetDWORD(HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValueName,
+                                    DWORD dwData) {
     KeyForCall k(hKey, pszSubKey);
     if (FAILED(k.result())) return k.result();
     DWORD type = 0;
@@ -118,8 +118,8 @@ extern "C" WINBASEAPI HRESULT RegistrySetDWORD(HKEY hKey, LPCWSTR pszSubKey, LPC
 
 // Writes a REG_SZ (with its terminator) into an existing key; an existing value of another type
 // is not replaced.
-extern "C" WINBASEAPI HRESULT RegistrySetString(HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValueName,
-                                                LPCWSTR pszData) {
+WINBASEAPI HRESULT RegistrySetString(HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValueName,
+                                     LPCWSTR pszData) {
     if (!pszData) return E_INVALIDARG;
     KeyForCall k(hKey, pszSubKey);
     if (FAILED(k.result())) return k.result();

@@ -442,27 +442,25 @@ using namespace ce::reg;
 
 // Registers hWnd for msg on every change of the value that satisfies pCondition (any change
 // when it is null). The key may not exist yet: the value is watched from its creation on.
-extern "C" WINBASEAPI HRESULT RegistryNotifyWindow(HKEY hKey, LPCWSTR pszSubKey,
-                                                   LPCWSTR pszValueName, HWND hWnd, UINT msg,
-                                                   DWORD dwUserData,
-                                                   NOTIFICATIONCONDITION* pCondition,
-                                                   HREGNOTIFY* phNotify) {
+WINBASEAPI HRESULT RegistryNotifyWindow(HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValueName,
+                                        HWND hWnd, UINT msg, DWORD dwUserData,
+                                        NOTIFICATIONCONDITION* pCondition, HREGNOTIFY* phNotify) {
     if (!hWnd) return E_INVALIDARG;
     return registerWatch(hKey, pszSubKey, pszValueName, hWnd, msg, dwUserData, nullptr, pCondition,
                          phNotify);
 }
 
 // As RegistryNotifyWindow, with a callback of this process instead of a window message.
-extern "C" WINBASEAPI HRESULT RegistryNotifyCallback(
-    HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValueName, REGISTRYNOTIFYCALLBACK pfnCallback,
-    DWORD dwUserData, NOTIFICATIONCONDITION* pCondition, HREGNOTIFY* phNotify) {
+WINBASEAPI HRESULT RegistryNotifyCallback(HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValueName,
+                                          REGISTRYNOTIFYCALLBACK pfnCallback, DWORD dwUserData,
+                                          NOTIFICATIONCONDITION* pCondition, HREGNOTIFY* phNotify) {
     if (!pfnCallback) return E_INVALIDARG;
     return registerWatch(hKey, pszSubKey, pszValueName, nullptr, 0, dwUserData, pfnCallback,
                          pCondition, phNotify);
 }
 
 // Ends one registration of this process; E_INVALIDARG for anything else.
-extern "C" WINBASEAPI HRESULT RegistryCloseNotification(HREGNOTIFY hNotify) {
+WINBASEAPI HRESULT RegistryCloseNotification(HREGNOTIFY hNotify) {
     uint64_t raw = reinterpret_cast<uintptr_t>(hNotify);
     if (raw == 0 || raw > 0x7FFFFFFF) return E_INVALIDARG;
     auto id = static_cast<int64_t>(raw);
