@@ -100,19 +100,20 @@ private:
 
 enum class Size { None, H, HH, L, LL, W, I32, I64, Ptr, LongDouble };
 
-struct Spec {
+struct Directive {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     size_t width = 0;
     int precision = -1; // -1: none given
     Size size = Size::None;
 };
 
-// Pads a field of `len` units to the spec's width, on the side the '-' flag chooses.
+// Pads a field of `len` units to the directive's width, on the side the '-' flag chooses.
 template <typename Out>
 class Field {
 public:
-    Field(Sink<Out>& out, const Spec& spec, size_t len, bool zeroPad)
-        : out_(out), pad_(spec.width > len ? spec.width - len : 0), left_(spec.left) {
+    Field(Sink<Out>& out, const Directive& directive, size_t len, bool zeroPad)
+        : out_(out), pad_(directive.width > len ? directive.width - len : 0),
+          left_(directive.left) {
         if (!left_) out_.repeat(static_cast<Out>(zeroPad ? '0' : ' '), pad_);
     }
     ~Field() {
@@ -128,38 +129,39 @@ private:
 };
 
 template <typename Out>
-void emitInteger(Sink<Out>& out, const Spec& spec, unsigned long long mag, bool negative,
+void emitInteger(Sink<Out>& out, const Directive& directive, unsigned long long mag, bool negative,
                  unsigned base, bool upper, bool isSigned, size_t minDigits = 0) {
     char digits[80];
     size_t n = 0;
     const char* table = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-    if (!(spec.precision == 0 && mag == 0)) {
+    if (!(directive.precision == 0 && mag == 0)) {
         do {
             digits[sizeof digits - 1 - n++] = table[mag % base];
             mag /= base;
         } while (mag != 0);
     }
-    size_t precision = spec.precision < 0 ? minDigits : static_cast<size_t>(spec.precision);
+    size_t precision =
+        directive.precision < 0 ? minDigits : static_cast<size_t>(directive.precision);
     const char* body = digits + sizeof digits - n;
     size_t zeros = precision > n ? precision - n : 0;
-    if (spec.alt && base == 8 && zeros == 0 && (n == 0 || body[0] != '0')) zeros = 1;
+    if (directive.alt && base == 8 && zeros == 0 && (n == 0 || body[0] != '0')) zeros = 1;
     const char* prefix = "";
     if (negative) {
         prefix = "-";
-    } else if (isSigned && spec.plus) {
+    } else if (isSigned && directive.plus) {
         prefix = "+";
-    } else if (isSigned && spec.space) {
+    } else if (isSigned && directive.space) {
         prefix = " ";
     }
     const char* radix = "";
-    if (spec.alt && base == 16 && n != 0 && !(n == 1 && body[0] == '0'))
+    if (directive.alt && base == 16 && n != 0 && !(n == 1 && body[0] == '0'))
         radix = upper ? "0X" : "0x";
     const size_t len = std::strlen(prefix) + std::strlen(radix) + zeros + n;
-    if (spec.zero && !spec.left && spec.precision < 0 && spec.width > len) {
+    if (directive.zero && !directive.left && directive.precision < 0 && directive.width > len) {
         // Zero padding goes between the sign or radix prefix and the digits.
-        zeros += spec.width - len;
+        zeros += directive.width - len;
     }
-    Field<Out> field(out, spec, std::strlen(prefix) + std::strlen(radix) + zeros + n, false);
+    Field<Out> field(out, directive, std::strlen(prefix) + std::strlen(radix) + zeros + n, false);
     out.ascii(prefix);
     out.ascii(radix);
     out.repeat(static_cast<Out>('0'), zeros);
@@ -179,15 +181,16 @@ void widenExponent(std::string& s) {
 }
 
 template <typename Out>
-void emitFloat(Sink<Out>& out, const Spec& spec, char conv, long double value, bool isLong) {
+void emitFloat(Sink<Out>& out, const Directive& directive, char conv, long double value,
+               bool isLong) {
     // One conversion with flags and precision, built here; width is applied below.
     char f[32];
     size_t k = 0;
     f[k++] = '%';
-    if (spec.plus) f[k++] = '+';
-    if (spec.space) f[k++] = ' ';
-    if (spec.alt) f[k++] = '#';
-    int precision = spec.precision;
+    if (directive.plus) f[k++] = '+';
+    if (directive.space) f[k++] = ' ';
+    if (directive.alt) f[k++] = '#';
+    int precision = directive.precision;
     if (precision > 512) precision = 512; // beyond any double's significant digits
     if (precision >= 0) k += std::snprintf(f + k, sizeof f - k, ".%d", precision);
     if (isLong) f[k++] = 'L';
@@ -205,12 +208,12 @@ void emitFloat(Sink<Out>& out, const Spec& spec, char conv, long double value, b
     body.resize(static_cast<size_t>(need));
     const bool finite = value == value && value - value == 0;
     if (finite && conv != 'a' && conv != 'A' && conv != 'f' && conv != 'F') widenExponent(body);
-    if (finite && spec.zero && !spec.left && spec.width > body.size()) {
+    if (finite && directive.zero && !directive.left && directive.width > body.size()) {
         size_t at = (body[0] == '-' || body[0] == '+' || body[0] == ' ') ? 1 : 0;
         if ((conv == 'a' || conv == 'A') && body.size() > at + 1 && body[at] == '0') at += 2;
-        body.insert(at, spec.width - body.size(), '0');
+        body.insert(at, directive.width - body.size(), '0');
     }
-    Field<Out> field(out, spec, body.size(), false);
+    Field<Out> field(out, directive, body.size(), false);
     out.narrow(body.data(), body.size());
 }
 
@@ -271,19 +274,19 @@ FormatResult formatV(Out* buf, size_t cap, const F* fmt, va_list ap) {
             ++p;
             continue;
         }
-        Spec spec;
+        Directive directive;
         for (;; ++p) {
             const int c = asciiOf(*p);
             if (c == '-') {
-                spec.left = true;
+                directive.left = true;
             } else if (c == '+') {
-                spec.plus = true;
+                directive.plus = true;
             } else if (c == ' ') {
-                spec.space = true;
+                directive.space = true;
             } else if (c == '#') {
-                spec.alt = true;
+                directive.alt = true;
             } else if (c == '0') {
-                spec.zero = true;
+                directive.zero = true;
             } else {
                 break;
             }
@@ -291,70 +294,70 @@ FormatResult formatV(Out* buf, size_t cap, const F* fmt, va_list ap) {
         if (*p == '*') {
             const int w = va_arg(args, int);
             if (w < 0) {
-                spec.left = true;
-                spec.width = static_cast<size_t>(-static_cast<long long>(w));
+                directive.left = true;
+                directive.width = static_cast<size_t>(-static_cast<long long>(w));
             } else {
-                spec.width = static_cast<size_t>(w);
+                directive.width = static_cast<size_t>(w);
             }
             ++p;
         } else {
             while (*p >= '0' && *p <= '9')
-                spec.width = parseCount(spec.width, *p++ - '0');
+                directive.width = parseCount(directive.width, *p++ - '0');
         }
         if (*p == '.') {
             ++p;
             if (*p == '*') {
                 const int prec = va_arg(args, int);
-                spec.precision = prec < 0 ? -1 : prec;
+                directive.precision = prec < 0 ? -1 : prec;
                 ++p;
             } else {
                 size_t prec = 0;
                 while (*p >= '0' && *p <= '9')
                     prec = parseCount(prec, *p++ - '0');
-                spec.precision = static_cast<int>(prec);
+                directive.precision = static_cast<int>(prec);
             }
         }
         switch (asciiOf(*p)) {
         case 'h':
             ++p;
-            spec.size = Size::H;
+            directive.size = Size::H;
             if (*p == 'h') {
                 ++p;
-                spec.size = Size::HH;
+                directive.size = Size::HH;
             }
             break;
         case 'l':
             ++p;
-            spec.size = Size::L;
+            directive.size = Size::L;
             if (*p == 'l') {
                 ++p;
-                spec.size = Size::LL;
+                directive.size = Size::LL;
             }
             break;
         case 'w':
             ++p;
-            spec.size = Size::W;
+            directive.size = Size::W;
             break;
         case 'L':
             ++p;
-            spec.size = Size::LongDouble;
+            directive.size = Size::LongDouble;
             break;
         case 'z':
         case 't':
         case 'j':
             ++p;
-            spec.size = Size::Ptr;
+            directive.size = Size::Ptr;
             break;
         case 'I':
             ++p;
             if (p[0] == '6' && p[1] == '4') {
                 p += 2;
-                spec.size = Size::I64;
+                directive.size = Size::I64;
             } else if (p[0] == '3' && p[1] == '2') {
                 p += 2;
-                spec.size = Size::I32;
+                directive.size = Size::I32;
             } else {
-                spec.size = Size::Ptr;
+                directive.size = Size::Ptr;
             }
             break;
         default: break;
@@ -365,8 +368,8 @@ FormatResult formatV(Out* buf, size_t cap, const F* fmt, va_list ap) {
             break;
         }
         const int conv = asciiOf(*p++);
-        const bool wide64 = spec.size == Size::LL || spec.size == Size::I64 ||
-                            spec.size == Size::Ptr || spec.size == Size::LongDouble;
+        const bool wide64 = directive.size == Size::LL || directive.size == Size::I64 ||
+                            directive.size == Size::Ptr || directive.size == Size::LongDouble;
         switch (conv) {
         case 'd':
         case 'i': {
@@ -375,13 +378,13 @@ FormatResult formatV(Out* buf, size_t cap, const F* fmt, va_list ap) {
                 v = va_arg(args, long long);
             } else {
                 const int i = va_arg(args, int);
-                v = spec.size == Size::H    ? static_cast<short>(i)
-                    : spec.size == Size::HH ? static_cast<signed char>(i)
-                                            : i;
+                v = directive.size == Size::H    ? static_cast<short>(i)
+                    : directive.size == Size::HH ? static_cast<signed char>(i)
+                                                 : i;
             }
             const unsigned long long mag = v < 0 ? 0ull - static_cast<unsigned long long>(v)
                                                  : static_cast<unsigned long long>(v);
-            emitInteger(out, spec, mag, v < 0, 10, false, true);
+            emitInteger(out, directive, mag, v < 0, 10, false, true);
             break;
         }
         case 'u':
@@ -393,19 +396,19 @@ FormatResult formatV(Out* buf, size_t cap, const F* fmt, va_list ap) {
                 v = va_arg(args, unsigned long long);
             } else {
                 const unsigned u = va_arg(args, unsigned);
-                v = spec.size == Size::H    ? static_cast<unsigned short>(u)
-                    : spec.size == Size::HH ? static_cast<unsigned char>(u)
-                                            : u;
+                v = directive.size == Size::H    ? static_cast<unsigned short>(u)
+                    : directive.size == Size::HH ? static_cast<unsigned char>(u)
+                                                 : u;
             }
             const unsigned base = conv == 'u' ? 10 : conv == 'o' ? 8 : 16;
-            emitInteger(out, spec, v, false, base, conv == 'X', false);
+            emitInteger(out, directive, v, false, base, conv == 'X', false);
             break;
         }
         case 'p': {
             // Device handles and pointers are 32-bit values: eight digits, as on the device,
             // unless the value needs more.
             const auto v = reinterpret_cast<uintptr_t>(va_arg(args, void*));
-            Spec ps = spec;
+            Directive ps = directive;
             ps.alt = false;
             ps.precision = -1;
             emitInteger(out, ps, v, false, 16, true, false, v > 0xFFFFFFFFu ? 16 : 8);
@@ -419,17 +422,17 @@ FormatResult formatV(Out* buf, size_t cap, const F* fmt, va_list ap) {
         case 'G':
         case 'a':
         case 'A': {
-            const bool isLong = spec.size == Size::LongDouble;
+            const bool isLong = directive.size == Size::LongDouble;
             const long double v = isLong ? va_arg(args, long double) : va_arg(args, double);
-            emitFloat(out, spec, static_cast<char>(conv), v, isLong);
+            emitFloat(out, directive, static_cast<char>(conv), v, isLong);
             break;
         }
         case 'c':
         case 'C': {
             const int v = va_arg(args, int);
-            const bool zeroPad = spec.zero && !spec.left;
-            Field<Out> field(out, spec, 1, zeroPad);
-            if (wideArgument<F>(static_cast<char>(conv), spec.size)) {
+            const bool zeroPad = directive.zero && !directive.left;
+            Field<Out> field(out, directive, 1, zeroPad);
+            if (wideArgument<F>(static_cast<char>(conv), directive.size)) {
                 const auto ch = static_cast<char16_t>(v);
                 out.wide(&ch, 1);
             } else {
@@ -441,9 +444,9 @@ FormatResult formatV(Out* buf, size_t cap, const F* fmt, va_list ap) {
         case 's':
         case 'S': {
             const size_t limit =
-                spec.precision < 0 ? SIZE_MAX : static_cast<size_t>(spec.precision);
-            const bool zeroPad = spec.zero && !spec.left;
-            if (wideArgument<F>(static_cast<char>(conv), spec.size)) {
+                directive.precision < 0 ? SIZE_MAX : static_cast<size_t>(directive.precision);
+            const bool zeroPad = directive.zero && !directive.left;
+            if (wideArgument<F>(static_cast<char>(conv), directive.size)) {
                 const char16_t* s = va_arg(args, const char16_t*);
                 if (s == nullptr) s = u"(null)";
                 size_t n = 0;
@@ -451,7 +454,7 @@ FormatResult formatV(Out* buf, size_t cap, const F* fmt, va_list ap) {
                     ++n;
                 // Precision counts units but never leaves half a pair behind.
                 if (n > 0 && n == limit && isHigh(s[n - 1]) && isLow(s[n])) --n;
-                Field<Out> field(out, spec, n, zeroPad);
+                Field<Out> field(out, directive, n, zeroPad);
                 out.wide(s, n);
             } else {
                 const char* s = va_arg(args, const char*);
@@ -459,7 +462,7 @@ FormatResult formatV(Out* buf, size_t cap, const F* fmt, va_list ap) {
                 size_t n = 0;
                 while (n < limit && s[n] != 0)
                     ++n;
-                Field<Out> field(out, spec, n, zeroPad);
+                Field<Out> field(out, directive, n, zeroPad);
                 out.narrow(s, n);
             }
             break;
