@@ -55,11 +55,22 @@ void futexWakeAll(std::atomic<uint32_t>* word) {
 // FILETIME units between 1601-01-01 and the Unix epoch.
 constexpr int64_t kUnixEpochFileTime = 116444736000000000LL;
 
+// The built-in profiles differ only in their screens; everything else keeps the defaults
+// of DeviceProfile.
+DeviceProfile makeProfile(const char* name, int width, int height, int dpi) {
+    DeviceProfile p;
+    p.name = name;
+    p.width = width;
+    p.height = height;
+    p.dpi = dpi;
+    return p;
+}
+
 const DeviceProfile kProfiles[] = {
-    {"qvga", 240, 320, 96},
-    {"vga", 480, 640, 192},
-    {"qvga-landscape", 320, 240, 96},
-    {"vga-landscape", 640, 480, 192},
+    makeProfile("qvga", 240, 320, 96),
+    makeProfile("vga", 480, 640, 192),
+    makeProfile("qvga-landscape", 320, 240, 96),
+    makeProfile("vga-landscape", 640, 480, 192),
 };
 
 // RAII holder of a file descriptor.
