@@ -149,6 +149,27 @@ WINBASEAPI DWORD GetTimeZoneInformation(LPTIME_ZONE_INFORMATION lpTimeZoneInform
 WINBASEAPI BOOL SetTimeZoneInformation(const TIME_ZONE_INFORMATION* lpTimeZoneInformation);
 
 // ---- Memory ---------------------------------------------------------------------------------
+// The process heap is the local heap: blocks of HeapAlloc and LocalAlloc are interchangeable.
+#define HEAP_NO_SERIALIZE          0x00000001
+#define HEAP_GENERATE_EXCEPTIONS   0x00000004
+#define HEAP_ZERO_MEMORY           0x00000008
+#define HEAP_REALLOC_IN_PLACE_ONLY 0x00000010
+
+WINBASEAPI HANDLE GetProcessHeap(void);
+WINBASEAPI LPVOID HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
+WINBASEAPI LPVOID HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBytes);
+WINBASEAPI BOOL HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
+WINBASEAPI SIZE_T HeapSize(HANDLE hHeap, DWORD dwFlags, LPCVOID lpMem);
+
+// ---- Strings --------------------------------------------------------------------------------
+// lstrcmpW and lstrcmpiW compare by code unit (lstrcmpiW after case folding), not by the
+// locale's collation.
+WINBASEAPI int lstrlenW(LPCWSTR lpString);
+WINBASEAPI LPWSTR lstrcpyW(LPWSTR lpString1, LPCWSTR lpString2);
+WINBASEAPI LPWSTR lstrcpynW(LPWSTR lpString1, LPCWSTR lpString2, int iMaxLength);
+WINBASEAPI LPWSTR lstrcatW(LPWSTR lpString1, LPCWSTR lpString2);
+WINBASEAPI int lstrcmpW(LPCWSTR lpString1, LPCWSTR lpString2);
+WINBASEAPI int lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
 #define LMEM_FIXED    0x0000
 #define LMEM_MOVEABLE 0x0002
 #define LMEM_ZEROINIT 0x0040

@@ -57,7 +57,7 @@ std::string isoLocalTime(int64_t local) {
     FILETIME ft = intToFileTime(local);
     SYSTEMTIME st{};
     if (!FileTimeToSystemTime(&ft, &st)) return "0000-00-00T00:00:00.000";
-    char buf[40];
+    char buf[80];
     snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:%02u.%03u", st.wYear, st.wMonth, st.wDay,
              st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
     return buf;

@@ -157,7 +157,7 @@ std::string formatIso(int64_t fileTime, bool millis) {
     FILETIME ft = ce::intToFileTime(fileTime);
     SYSTEMTIME st{};
     if (!FileTimeToSystemTime(&ft, &st)) return "invalid";
-    char buf[48];
+    char buf[80];
     snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:%02u", st.wYear, st.wMonth, st.wDay,
              st.wHour, st.wMinute, st.wSecond);
     std::string out = buf;
