@@ -11,3 +11,4 @@
 #include "winprocess.h"
 #include "winsystem.h"
 #include "winreg.h"
+#include "winuser.h"
