@@ -12,3 +12,4 @@
 #include "winsystem.h"
 #include "winreg.h"
 #include "winuser.h"
+#include "wingdi.h"
