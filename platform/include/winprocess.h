@@ -44,8 +44,10 @@
 
 // Resource and export numbers passed where a name is expected: a value below 0x10000 in the
 // pointer is a number, not a string.
+#ifndef IS_INTRESOURCE
+#define IS_INTRESOURCE(p) ((((ULONG_PTR)(p)) >> 16) == 0)
+#endif
 #ifndef MAKEINTRESOURCEW
-#define IS_INTRESOURCE(p)   ((((ULONG_PTR)(p)) >> 16) == 0)
 #define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 #define MAKEINTRESOURCE     MAKEINTRESOURCEW

@@ -48,8 +48,9 @@ WINBASEAPI BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 
 // SPI_GETOEMINFO and SPI_GETPLATFORMTYPE copy the device profile's OEM text and platform
 // type ("PocketPC"), terminated, into pvParam, a buffer of uiParam bytes; a buffer too small
-// fails with ERROR_INSUFFICIENT_BUFFER and receives nothing. Other actions are not carried
-// yet and fail with ERROR_INVALID_PARAMETER.
+// fails with ERROR_INSUFFICIENT_BUFFER and receives nothing. SPI_GETWORKAREA fills the RECT
+// at pvParam with the screen below the title bar (26 px at 96 dpi, scaled by the dpi). Other
+// actions are not carried yet and fail with ERROR_INVALID_PARAMETER.
 WINBASEAPI BOOL SystemParametersInfoW(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
 #define SystemParametersInfo SystemParametersInfoW
 

@@ -25,6 +25,9 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
 #define MAKEINTRESOURCE     MAKEINTRESOURCEW
 #endif
+#ifndef IS_INTRESOURCE
+#define IS_INTRESOURCE(p) ((((ULONG_PTR)(p)) >> 16) == 0)
+#endif
 
 // ---- Messages -----------------------------------------------------------------------------
 #define WM_NULL              0x0000

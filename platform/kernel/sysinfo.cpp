@@ -1,5 +1,6 @@
-// sysinfo.cpp: the system facts of the kernel API: GetVersionExW, SystemParametersInfoW,
-// GlobalMemoryStatus, GetSystemInfo and IsAPIReady, and ce::deviceFacts for the platform.
+// sysinfo.cpp: the system facts of the kernel API: GetVersionExW, SystemParametersInfoW
+// (OEM text, platform type, work area), GlobalMemoryStatus, GetSystemInfo and IsAPIReady, and
+// ce::deviceFacts for the platform.
 //
 // Everything that can differ between devices (OS version, OEM text, platform type) comes
 // from the device profile at each call; the memory and processor figures are fixed values of
@@ -59,6 +60,25 @@ BOOL copyParameterText(const std::u16string& text, UINT bufBytes, PVOID buf) {
     return TRUE;
 }
 
+// The work area of a Pocket PC: the screen below the navigation bar, which is 26 pixels high
+// at 96 dpi and scales with the screen's dpi (52 at 192 dpi). The menu bar at the bottom is not
+// taken off: it belongs to each program (its menu bar window sits inside the program's
+// full-screen window, which the program shrinks itself), so the work area reaches the bottom
+// of the screen, as Pocket PC programs expect when they subtract the menu bar on their own.
+BOOL copyWorkArea(PVOID buf) {
+    if (!buf) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const auto conf = ce::deviceConf();
+    const ce::DeviceProfile& p = conf->profile;
+    constexpr int kNavigationBar96 = 26;
+    const int bar = (kNavigationBar96 * (p.dpi > 0 ? p.dpi : 96) + 48) / 96;
+    RECT area{0, bar < p.height ? bar : p.height, p.width, p.height};
+    std::memcpy(buf, &area, sizeof area);
+    return TRUE;
+}
+
 } // namespace
 
 WINBASEAPI BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
@@ -86,6 +106,7 @@ WINBASEAPI BOOL SystemParametersInfoW(UINT uiAction, UINT uiParam, PVOID pvParam
     case SPI_GETOEMINFO: return copyParameterText(ce::deviceFacts().oemInfo, uiParam, pvParam);
     case SPI_GETPLATFORMTYPE:
         return copyParameterText(ce::deviceFacts().platformType, uiParam, pvParam);
+    case SPI_GETWORKAREA: return copyWorkArea(pvParam);
     default:
         CE_FIXME("sysinfo", "action 0x%x is not supported", uiAction);
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -106,8 +106,9 @@ public:
     virtual std::vector<uint32_t> childWindows(uint32_t parent) = 0;
     // What a window of any program is; nothing when hwnd is not a window of the device.
     virtual std::optional<WindowFacts> queryWindow(uint32_t hwnd) = 0;
-    // Shows or hides, moves or restacks a window of another program (ShowWindow, SetWindowPos
-    // and the rest on a foreign handle).
+    // Shows or hides, moves or restacks a window of another program directly. The window
+    // system does not use these for ShowWindow and SetWindowPos on another program's window:
+    // it asks the owning program, whose records must stay the truth (user/remote.cpp).
     virtual bool showForeignWindow(uint32_t hwnd, bool visible) = 0;
     virtual bool placeForeignWindow(uint32_t hwnd, const RECT* rect, uint32_t after, bool restack,
                                     bool topmost) = 0;

@@ -10,6 +10,14 @@
 
 namespace cedev {
 
+// The display and its input (cmd_display.cpp, cmd_input.cpp, cmd_screenshot.cpp).
+int cmdDisplay(const Args& args);
+int cmdTap(const Args& args);
+int cmdHold(const Args& args);
+int cmdDrag(const Args& args);
+int cmdKey(const Args& args);
+int cmdScreenshot(const Args& args);
+
 namespace {
 
 std::string deviceOption;
@@ -32,6 +40,12 @@ const Command kCommands[] = {
      "        reg delete KEY [NAME] | reg export KEY FILE | reg import FILE"},
     {"run", cmdRun, "run [--wait] [--cmdline STRING] PROGRAM [ARGS...]"},
     {"stub", cmdStub, "stub PROGRAM BINARY [ENTRY]"},
+    {"display", cmdDisplay, "display start [--use-display] | display stop | display status"},
+    {"tap", cmdTap, "tap X Y"},
+    {"hold", cmdHold, "hold X Y [MS]"},
+    {"drag", cmdDrag, "drag X1 Y1 X2 Y2"},
+    {"key", cmdKey, "key up|down|left|right|enter|escape|softkey1|softkey2|talk|NAME"},
+    {"screenshot", cmdScreenshot, "screenshot FILE.png"},
 };
 
 void printUsage(FILE* out) {
