@@ -18,8 +18,7 @@ HBRUSH backgroundBrush(HBRUSH background) {
     ULONG_PTR v = reinterpret_cast<ULONG_PTR>(background);
     if (!v) return nullptr;
     bool flagged = (v & SYS_COLOR_INDEX_FLAG) && (v & ~SYS_COLOR_INDEX_FLAG) <= 64;
-    if (flagged || v <= 64)
-        return GetSysColorBrush(static_cast<int>(v - 1));
+    if (flagged || v <= 64) return GetSysColorBrush(static_cast<int>(v - 1));
     return background;
 }
 
@@ -117,14 +116,12 @@ WINUSERAPI LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lPa
         return (p.x >= 0 && p.y >= 0 && p.x < r.right && p.y < r.bottom) ? kHitClient : kHitNowhere;
     }
     case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    case WM_CTLCOLORLISTBOX: return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_STATIC));
+    case WM_CTLCOLORSTATIC: return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_STATIC));
     default: return 0;
     }
 }
