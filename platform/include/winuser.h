@@ -842,3 +842,7 @@ WINUSERAPI LPVOID LockResource(HGLOBAL hResData);
 #ifdef __cplusplus
 }
 #endif
+
+#include "winmenu.h"
+#include "windlg.h"
+#include "winctrl.h"

@@ -13,6 +13,7 @@
 #include "winuser.h"
 
 #include "kernel/trace.h"
+#include "shell/shell.h"
 #include "user/resource.h"
 
 namespace ce::user {
@@ -109,6 +110,8 @@ WINUSERAPI HCURSOR SetCursor(HCURSOR hCursor) {
                  static_cast<unsigned long>(HandleToULong(hCursor)),
                  static_cast<unsigned long>(HandleToULong(previous)));
     }
+    // The shell shows its wait indicator while the cursor is the wait cursor.
+    ce::shell::cursorChanged(hCursor);
     return previous;
 }
 

@@ -15,6 +15,7 @@
 #include "kernel/strings.h"
 #include "kernel/trace.h"
 #include "kernel/wait.h"
+#include "user/dialog.h"
 #include "user/userstate.h"
 
 using namespace ce::user;
@@ -357,6 +358,7 @@ LONG_PTR getLong(HWND hWnd, int nIndex, size_t size, bool ptr) {
         return 0;
     default: break;
     }
+    if (auto v = dialogWindowLong(handle, nIndex, nullptr, ptr)) return *v; // DWL_ values
     if (extraFits(*w, nIndex, size)) {
         if (size == sizeof(LONG)) {
             LONG v;
@@ -411,6 +413,7 @@ LONG_PTR setLong(HWND hWnd, int nIndex, LONG_PTR value, size_t size, bool ptr) {
             w->proc = reinterpret_cast<WNDPROC>(value);
             break;
         default:
+            if (auto v = dialogWindowLong(w->handle, nIndex, &value, ptr)) return *v; // DWL_
             if (!extraFits(*w, nIndex, size)) {
                 SetLastError(ERROR_INVALID_INDEX);
                 return 0;

@@ -17,6 +17,10 @@ int cmdHold(const Args& args);
 int cmdDrag(const Args& args);
 int cmdKey(const Args& args);
 int cmdScreenshot(const Args& args);
+// The automation queue and what is on the screen (cmd_answer.cpp, cmd_ui.cpp, cmd_msgbox.cpp).
+int cmdAnswer(const Args& args);
+int cmdUi(const Args& args);
+int cmdMsgbox(const Args& args);
 
 namespace {
 
@@ -46,6 +50,11 @@ const Command kCommands[] = {
     {"drag", cmdDrag, "drag X1 Y1 X2 Y2"},
     {"key", cmdKey, "key up|down|left|right|enter|escape|softkey1|softkey2|talk|NAME"},
     {"screenshot", cmdScreenshot, "screenshot FILE.png"},
+    {"answer", cmdAnswer,
+     "answer yes|no|ok|cancel|menu N-OR-TEXT|dialog ARGS... [more answers...] |\n"
+     "        answer --list | answer --clear"},
+    {"ui", cmdUi, "ui"},
+    {"msgbox", cmdMsgbox, "msgbox [--yesno|--okcancel|--yesnocancel] TITLE TEXT"},
 };
 
 void printUsage(FILE* out) {
