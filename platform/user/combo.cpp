@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 
+#include "user/controlstate.h"
 #include "user/listbox.h"
 #include "user/sysclass.h"
 
@@ -47,18 +48,12 @@ struct ComboState {
 };
 using StatePtr = std::shared_ptr<ComboState>;
 
-std::mutex& statesLock() {
-    static std::mutex m;
-    return m;
-}
-std::map<HWND, StatePtr>& states() {
-    static std::map<HWND, StatePtr> map;
+ce::user::ControlStates<ComboState>& states() {
+    static ce::user::ControlStates<ComboState> map;
     return map;
 }
 StatePtr stateOf(HWND hwnd) {
-    std::lock_guard<std::mutex> lock(statesLock());
-    auto it = states().find(hwnd);
-    return it == states().end() ? nullptr : it->second;
+    return states().find(hwnd);
 }
 
 void notify(const ComboState& s, int code) {
@@ -344,10 +339,7 @@ LRESULT create(HWND hwnd, const CREATESTRUCTW* cs) {
     s->style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
     if ((s->style & 3) == CBS_SIMPLE) s->style = (s->style & ~3u) | CBS_DROPDOWN;
     s->dropHeight = cs ? cs->cy : 0;
-    {
-        std::lock_guard<std::mutex> lock(statesLock());
-        states()[hwnd] = s;
-    }
+    { states().put(hwnd, s); }
     HINSTANCE instance = ce::user::systemClassInstance();
     DWORD listStyle = WS_POPUP | WS_BORDER | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
     if (s->style & CBS_SORT) listStyle |= LBS_SORT;
@@ -587,7 +579,6 @@ LRESULT handle(ComboState& s, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK comboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_CREATE) return create(hwnd, reinterpret_cast<const CREATESTRUCTW*>(lParam));
     if (msg == WM_NCDESTROY) {
-        std::lock_guard<std::mutex> lock(statesLock());
         states().erase(hwnd);
         return 0;
     }

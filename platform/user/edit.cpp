@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 
+#include "user/controlstate.h"
 #include "user/edit.h"
 #include "user/sysclass.h"
 
@@ -23,18 +24,12 @@ namespace {
 
 using StatePtr = std::shared_ptr<EditState>;
 
-std::mutex& statesLock() {
-    static std::mutex m;
-    return m;
-}
-std::map<HWND, StatePtr>& states() {
-    static std::map<HWND, StatePtr> map;
+ce::user::ControlStates<EditState>& states() {
+    static ce::user::ControlStates<EditState> map;
     return map;
 }
 StatePtr stateOf(HWND hwnd) {
-    std::lock_guard<std::mutex> lock(statesLock());
-    auto it = states().find(hwnd);
-    return it == states().end() ? nullptr : it->second;
+    return states().find(hwnd);
 }
 
 std::u16string& clipboardText() {
@@ -339,10 +334,7 @@ LRESULT create(HWND hwnd, const CREATESTRUCTW* cs) {
     s->style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
     s->leftMargin = s->rightMargin = scale(hwnd, 1);
     if (cs && cs->lpszName) s->text = convertCase(*s, cs->lpszName);
-    {
-        std::lock_guard<std::mutex> lock(statesLock());
-        states()[hwnd] = s;
-    }
+    { states().put(hwnd, s); }
     layout(*s);
     return 0;
 }
@@ -520,7 +512,6 @@ LRESULT handle(EditState& s, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK editProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_CREATE) return create(hwnd, reinterpret_cast<const CREATESTRUCTW*>(lParam));
     if (msg == WM_NCDESTROY) {
-        std::lock_guard<std::mutex> lock(statesLock());
         states().erase(hwnd);
         return 0;
     }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "kernel/strings.h"
+#include "user/controlstate.h"
 #include "user/listbox.h"
 #include "user/sysclass.h"
 
@@ -60,18 +61,12 @@ struct ListState {
 };
 using StatePtr = std::shared_ptr<ListState>;
 
-std::mutex& statesLock() {
-    static std::mutex m;
-    return m;
-}
-std::map<HWND, StatePtr>& states() {
-    static std::map<HWND, StatePtr> map;
+ce::user::ControlStates<ListState>& states() {
+    static ce::user::ControlStates<ListState> map;
     return map;
 }
 StatePtr stateOf(HWND hwnd) {
-    std::lock_guard<std::mutex> lock(statesLock());
-    auto it = states().find(hwnd);
-    return it == states().end() ? nullptr : it->second;
+    return states().find(hwnd);
 }
 
 HWND notifyTarget(const ListState& s) {
@@ -405,8 +400,7 @@ LRESULT create(HWND hwnd) {
     s->hwnd = hwnd;
     s->style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
     s->itemHeight = fontHeight(nullptr) + dpiScale(hwnd, 4);
-    std::lock_guard<std::mutex> lock(statesLock());
-    states()[hwnd] = s;
+    states().put(hwnd, s);
     return 0;
 }
 
@@ -566,7 +560,6 @@ LRESULT handle(ListState& s, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK listProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_CREATE) return create(hwnd);
     if (msg == WM_NCDESTROY) {
-        std::lock_guard<std::mutex> lock(statesLock());
         states().erase(hwnd);
         return 0;
     }

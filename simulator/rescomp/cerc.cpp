@@ -88,13 +88,13 @@ bool validName(const std::string& name) {
 }
 
 // Parses "ID=file[,file...]" into a resource; false with a message on error.
-bool parseSpec(const std::string& spec, bool icon, Resource* out, std::string* error) {
-    const size_t eq = spec.find('=');
-    if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size()) {
-        *error = "expected ID=file.png, got \"" + spec + "\"";
+bool parseEntry(const std::string& entry, bool icon, Resource* out, std::string* error) {
+    const size_t eq = entry.find('=');
+    if (eq == std::string::npos || eq == 0 || eq + 1 == entry.size()) {
+        *error = "expected ID=file.png, got \"" + entry + "\"";
         return false;
     }
-    const std::string id = spec.substr(0, eq);
+    const std::string id = entry.substr(0, eq);
     out->icon = icon;
     if (id.find_first_not_of("0123456789") == std::string::npos) {
         const unsigned long value = id.size() <= 5 ? std::strtoul(id.c_str(), nullptr, 10) : 0;
@@ -109,7 +109,7 @@ bool parseSpec(const std::string& spec, bool icon, Resource* out, std::string* e
         *error = "resource name \"" + id + "\" may hold only letters, digits, _ - .";
         return false;
     }
-    std::stringstream files(spec.substr(eq + 1));
+    std::stringstream files(entry.substr(eq + 1));
     for (std::string file; std::getline(files, file, ',');) {
         if (file.empty()) continue;
         Picture p;
@@ -121,7 +121,7 @@ bool parseSpec(const std::string& spec, bool icon, Resource* out, std::string* e
         return false;
     }
     if (!icon && out->pictures.size() > 1) {
-        *error = "a bitmap has one picture: " + spec;
+        *error = "a bitmap has one picture: " + entry;
         return false;
     }
     return true;
@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
         } else if (a == "--bitmap" || a == "--icon") {
             Resource r;
             std::string error;
-            if (!parseSpec(args[++i], a == "--icon", &r, &error)) {
+            if (!parseEntry(args[++i], a == "--icon", &r, &error)) {
                 std::fprintf(stderr, "cerc: %s\n", error.c_str());
                 return 1;
             }
