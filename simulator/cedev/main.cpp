@@ -21,6 +21,12 @@ int cmdScreenshot(const Args& args);
 int cmdAnswer(const Args& args);
 int cmdUi(const Args& args);
 int cmdMsgbox(const Args& args);
+// The shell, the Today screen and the installed product (cmd_shell.cpp, cmd_today.cpp,
+// cmd_install.cpp).
+int cmdShell(const Args& args);
+int cmdRotate(const Args& args);
+int cmdToday(const Args& args);
+int cmdInstall(const Args& args);
 
 namespace {
 
@@ -55,6 +61,10 @@ const Command kCommands[] = {
      "        answer --list | answer --clear"},
     {"ui", cmdUi, "ui"},
     {"msgbox", cmdMsgbox, "msgbox [--yesno|--okcancel|--yesnocancel] TITLE TEXT"},
+    {"shell", cmdShell, "shell start [--headless|--use-display] | shell stop | shell status"},
+    {"rotate", cmdRotate, "rotate [portrait|landscape]"},
+    {"today", cmdToday, "today options NAME"},
+    {"install", cmdInstall, "install"},
 };
 
 void printUsage(FILE* out) {

@@ -1,0 +1,8 @@
+// eventsound.h: the system's event-sound service (ossvcs.dll), through which the product plays
+// alarm sounds as the device's own events do.
+#pragma once
+
+#include <windows.h>
+
+// Unloads the event-sound library if it was loaded.
+void unloadEventSound(void);

@@ -1,0 +1,10 @@
+// listicons.h: the 17 built-in icons that mark the kinds of alarm in the list when the skin
+// has no small icons of its own, and the bitmaps made from them.
+#pragma once
+
+#include <windows.h>
+
+#define LIST_ICON_COUNT 17
+
+// Destroys the icons and their cached bitmaps.
+void destroyListIcons(void);

@@ -1,0 +1,6 @@
+// recurring.cpp: the recurring alarms.
+//
+// Recurring alarms are not built yet: there is nothing to re-arm.
+#include "recurring.h"
+
+void checkForRecurringAlarms(void) {}
