@@ -64,7 +64,7 @@ const Command kCommands[] = {
     {"shell", cmdShell, "shell start [--headless|--use-display] | shell stop | shell status"},
     {"rotate", cmdRotate, "rotate [portrait|landscape]"},
     {"today", cmdToday, "today options NAME"},
-    {"install", cmdInstall, "install"},
+    {"install", cmdInstall, "install [--reset-settings] [--from DIR]"},
 };
 
 void printUsage(FILE* out) {
