@@ -29,7 +29,8 @@ std::unique_ptr<DesktopWindow> DesktopWindow::create(const std::string& display,
         XConnection::ErrorTrap trap(*conn);
         XSetWindowAttributes attrs{};
         attrs.background_pixel = WhitePixel(dpy, DefaultScreen(dpy));
-        attrs.event_mask = StructureNotifyMask;
+        // Property changes: the foreground window is a property of the desktop window.
+        attrs.event_mask = StructureNotifyMask | PropertyChangeMask;
         Window w = XCreateWindow(dpy, conn->root(), 0, 0, width, height, 0, CopyFromParent,
                                  InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attrs);
         WindowInfo info;
@@ -75,10 +76,53 @@ DesktopWindow::~DesktopWindow() {
     }
 }
 
+void DesktopWindow::setMessageHandler(MessageHandler handler) {
+    std::lock_guard<std::mutex> guard(handlersLock_);
+    messageHandler_ = std::move(handler);
+}
+
+void DesktopWindow::setForegroundHandler(std::function<void()> handler) {
+    std::lock_guard<std::mutex> guard(handlersLock_);
+    foregroundHandler_ = std::move(handler);
+}
+
+bool DesktopWindow::resize(int width, int height) {
+    if (width <= 0 || height <= 0 || width > 8192 || height > 8192 || !conn_ || conn_->dead())
+        return false;
+    Display* dpy = conn_->display();
+    XConnection::Lock lock(*conn_);
+    XConnection::ErrorTrap trap(*conn_);
+    // The size hints first, so that a window manager of a person's display lets it change.
+    if (XSizeHints* hints = XAllocSizeHints()) {
+        hints->flags = PMinSize | PMaxSize | PPosition;
+        hints->min_width = hints->max_width = width;
+        hints->min_height = hints->max_height = height;
+        XSetWMNormalHints(dpy, window_, hints);
+        XFree(hints);
+    }
+    WindowInfo info;
+    info.processId = static_cast<uint32_t>(getpid());
+    info.threadId = currentThreadId();
+    info.style = WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    info.visible = true;
+    info.width = width;
+    info.height = height;
+    conn_->setInfo(window_, info);
+    XResizeWindow(dpy, window_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XSync(dpy, False);
+    return !trap.failed();
+}
+
 void DesktopWindow::serve(const std::atomic<bool>& stop) {
     EventSink sink;
-    // Nothing runs on the bare desktop: a message sent to it is answered at once.
-    sink.foreignMessage = [](user::WireMessage, bool sent, user::ReplyFn reply) {
+    // Without a handler (the bare desktop) a message sent to it is answered at once.
+    sink.foreignMessage = [this](user::WireMessage m, bool sent, user::ReplyFn reply) {
+        MessageHandler handler;
+        {
+            std::lock_guard<std::mutex> guard(handlersLock_);
+            handler = messageHandler_;
+        }
+        if (handler && handler(m, sent, reply)) return;
         if (sent) reply(0, {});
     };
     Display* dpy = conn_->display();
@@ -96,8 +140,19 @@ void DesktopWindow::serve(const std::atomic<bool>& stop) {
             batch.push_back(e);
         }
         XUnlockDisplay(dpy);
-        for (XEvent& e : batch)
+        for (XEvent& e : batch) {
+            if (e.type == PropertyNotify && e.xproperty.window == window_ &&
+                e.xproperty.atom == conn_->atoms().foreground) {
+                std::function<void()> handler;
+                {
+                    std::lock_guard<std::mutex> guard(handlersLock_);
+                    handler = foregroundHandler_;
+                }
+                if (handler) handler();
+                continue;
+            }
             messenger_->handleEvent(e, sink);
+        }
         XLockDisplay(dpy);
         queued = !conn_->dead() && XQLength(dpy) > 0;
         XUnlockDisplay(dpy);

@@ -283,9 +283,15 @@ bool startXvfb(int width, int height, std::string* display, int* pid, std::strin
 
 bool startDesktopProgram(const std::string& display, uint32_t* window, int* pid,
                          std::string* error) {
+    return startDesktopProgram("cedesktop", {}, display, 15000, window, pid, error);
+}
+
+bool startDesktopProgram(const std::string& program, const std::vector<std::string>& extraArgs,
+                         const std::string& display, int timeoutMs, uint32_t* window, int* pid,
+                         std::string* error) {
     fs::path binary;
-    if (!locateBinary("cedesktop", StubKind::Program, &binary)) {
-        setError(error, "cedesktop is not built");
+    if (!locateBinary(program, StubKind::Program, &binary)) {
+        setError(error, program + " is not built");
         return false;
     }
     int fds[2];
@@ -295,21 +301,23 @@ bool startDesktopProgram(const std::string& display, uint32_t* window, int* pid,
     }
     std::vector<std::string> args = {binary.string(), "--display", display, "--ready-fd",
                                      std::to_string(fds[1])};
-    fs::path log = deviceRunDir() / "desktop.log";
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    // cedesktop keeps its historical log name.
+    fs::path log = deviceRunDir() / (program == "cedesktop" ? "desktop.log" : program + ".log");
     bool ok = spawnDetached(args, log, fds[1], pid, error);
     close(fds[1]);
     std::string line;
-    if (ok && !readLine(fds[0], 15000, &line)) {
-        setError(error, "the desktop did not start (" + lastLines(log) + ")");
-        endRecordedProcess(*pid, "cedesktop", 500);
+    if (ok && !readLine(fds[0], timeoutMs, &line)) {
+        setError(error, program + " did not start (" + lastLines(log) + ")");
+        endRecordedProcess(*pid, program, 500);
         ok = false;
     }
     close(fds[0]);
     if (!ok) return false;
     uint64_t id = 0;
     if (!parseNumber(trim(line), 0xFFFFFFFF, &id) || id == 0) {
-        setError(error, "the desktop reported no window");
-        endRecordedProcess(*pid, "cedesktop", 500);
+        setError(error, program + " reported no window");
+        endRecordedProcess(*pid, program, 500);
         return false;
     }
     *window = static_cast<uint32_t>(id);

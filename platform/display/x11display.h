@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ce::display {
 
@@ -63,6 +64,12 @@ bool startXvfb(int width, int height, std::string* display, int* pid, std::strin
 // Starts the desktop program (cedesktop, found beside the platform library) on `display` and
 // waits until it reports the desktop window it made. Its output goes to run/desktop.log.
 bool startDesktopProgram(const std::string& display, uint32_t* window, int* pid,
+                         std::string* error);
+// The same for another program that makes the desktop window (the shell, "ceshell"), with
+// extra arguments after "--display NAME --ready-fd N". Its output goes to run/<program>.log;
+// it has timeoutMs of real time to report the window.
+bool startDesktopProgram(const std::string& program, const std::vector<std::string>& extraArgs,
+                         const std::string& display, int timeoutMs, uint32_t* window, int* pid,
                          std::string* error);
 
 // Ends a recorded process: SIGTERM, then SIGKILL after graceMs; only when processIsRunning.

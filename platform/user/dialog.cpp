@@ -199,7 +199,9 @@ HWND createDialog(HINSTANCE instance, const CeDialogTemplate* t, HWND parent, DL
         r.baseUnits = units;
         r.modal = modal;
     }
-    SendMessageW(dlg, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // As on Windows, the dialog procedure hears of the template's font only when the template
+    // asks for one (DS_SETFONT); the controls always get the dialog's font below.
+    if (t->style & DS_SETFONT) SendMessageW(dlg, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     for (UINT i = 0; i < t->itemCount && IsWindow(dlg); ++i) {
         const CeDialogItem& item = t->items[i];
         RECT r = toPixels(item.rect, units);

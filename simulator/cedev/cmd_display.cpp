@@ -21,7 +21,9 @@ void printRecord(const DisplayRecord& r, bool alive) {
 
 // Ends what a record names and forgets it.
 void endDisplay(const DisplayRecord& r) {
+    // The desktop belongs to cedesktop, or to the shell when it runs.
     ce::display::endRecordedProcess(r.desktopPid, "cedesktop");
+    ce::display::endRecordedProcess(r.desktopPid, "ceshell", 10000);
     if (r.xvfbPid > 0) ce::display::endRecordedProcess(r.xvfbPid, "Xvfb");
     ce::display::removeDisplayRecord();
 }
