@@ -3,6 +3,7 @@
 // options request.
 #include "plugin.h"
 
+#include "alarmlist.h"
 #include "installdir.h"
 #include "log.h"
 #include "quiet.h"
@@ -79,11 +80,13 @@ LONG scaleLogical(LONG value, LONG dpi) {
 void attachLibrary(HINSTANCE instance) {
     pluginState.instance = instance;
     InitializeCriticalSection(&recurLock);
+    initAlarmListLock();
     DisableThreadLibraryCalls(instance);
 }
 
 void detachLibrary(void) {
     DeleteCriticalSection(&recurLock);
+    deleteAlarmListLock();
     UnregisterClassW(ZV_CLASS_PLUGIN, pluginState.instance);
 }
 

@@ -151,7 +151,7 @@ BOOL withCanvas(HDC hdc, F fn) {
 std::shared_ptr<Brush> brushArg(HBRUSH hbr) {
     if (auto b = lookupAs<Brush>(hbr, Kind::Brush)) return b;
     ULONG v = HandleToULong(hbr);
-    if (v >= 1 && (v - 1 & ~static_cast<ULONG>(SYS_COLOR_INDEX_FLAG)) < 64) {
+    if (v >= 1 && ((v - 1) & ~static_cast<ULONG>(SYS_COLOR_INDEX_FLAG)) < 64) {
         auto b = std::make_shared<Brush>();
         b->log = LOGBRUSH{BS_SOLID, GetSysColor(static_cast<int>(v - 1)), 0};
         return b;

@@ -393,7 +393,7 @@ WINUSERAPI HDC GetDCEx(HWND hWnd, HRGN hrgnClip, DWORD flags) {
     }
     RectList clip;
     clip.add(area);
-    if (hrgnClip && (flags & (DCX_INTERSECTRGN | DCX_EXCLUDERGN)) && ce::regionRects) {
+    if (hrgnClip && (flags & (DCX_INTERSECTRGN | DCX_EXCLUDERGN))) {
         RectList rgn;
         if (ce::regionRects(hrgnClip, &rgn)) {
             rgn.offset(area.left, area.top);
