@@ -10,6 +10,7 @@
 
 #include "windef.h"
 #include "winuser.h"
+#include "objbase.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -241,6 +242,78 @@ WINUSERAPI BOOL SHGetAutoRunPath(LPWSTR pAutoRunPath);
 // Writes the shortcut file szShortcut that starts szTarget (the target as given, quotes
 // included). FALSE when the file exists already or cannot be written.
 WINUSERAPI BOOL SHCreateShortcut(LPWSTR szShortcut, LPWSTR szTarget);
+
+// ---- Shell notifications (the bubbles of the title bar; the reminders the shell shows) ----------
+// CLSID comes from objbase.h.
+
+typedef enum _SHNP {
+    SHNP_INFORM = 0x1B1, // a bubble shown for csDuration seconds
+    SHNP_ICONIC = 0      // no bubble: an icon only
+} SHNP;
+
+// grfFlags of SHNOTIFICATIONDATA.
+#define SHNF_STRAIGHTTOTRAY 0x00000001
+#define SHNF_CRITICAL       0x00000002
+#define SHNF_FORCEMESSAGE   0x00000008
+#define SHNF_DISPLAYON      0x00000010
+#define SHNF_SILENT         0x00000020
+#define SHNF_HASMENU        0x00000040
+#define SHNF_TITLETIME      0x00000080
+#define SHNF_SPINNERS       0x00000100
+#define SHNF_ALERTONUPDATE  0x00000200
+
+#define NOTIF_NUM_SOFTKEYS 2
+
+typedef struct _SOFTKEYCMD {
+    WPARAM wpCmd;
+    DWORD grfFlags;
+} SOFTKEYCMD;
+
+typedef struct _SOFTKEYMENU {
+    HMENU hMenu;
+    SOFTKEYCMD* prgskc;
+    UINT cskc;
+} SOFTKEYMENU;
+
+typedef struct _SOFTKEYNOTIFY {
+    LPCWSTR pszTitle;
+    SOFTKEYCMD skc;
+} SOFTKEYNOTIFY;
+
+// One shell notification (88 bytes on the 32-bit device; cbStruct is checked against this
+// structure's size here).
+typedef struct _SHNOTIFICATIONDATA {
+    DWORD cbStruct;
+    DWORD dwID;
+    SHNP npPriority;
+    DWORD csDuration; // seconds; (DWORD)-1: until dismissed
+    HICON hicon;
+    DWORD grfFlags; // SHNF_*
+    CLSID clsid;    // the notification's class; with dwID it names the notification
+    HWND hwndSink;  // receives the commands of the bubble
+    LPCWSTR pszHTML;
+    LPCWSTR pszTitle;
+    LPARAM lParam;
+    union {
+        SOFTKEYMENU skm;
+        SOFTKEYNOTIFY rgskn[NOTIF_NUM_SOFTKEYS];
+    };
+    LPCWSTR pszTodaySK;
+    LPCWSTR pszTodayExec;
+} SHNOTIFICATIONDATA, *PSHNOTIFICATIONDATA;
+
+// Adds a shell notification (or replaces the one of the same class and id). The shell keeps
+// it, device-wide, until SHNotificationRemove. ERROR_SUCCESS, or ERROR_INVALID_PARAMETER.
+WINUSERAPI LRESULT SHNotificationAdd(SHNOTIFICATIONDATA* pndAdd);
+// Removes the notification of this class and id: ERROR_SUCCESS, or ERROR_NOT_FOUND
+// (0x490) when there is none.
+WINUSERAPI LRESULT SHNotificationRemove(const CLSID* pclsid, DWORD dwID);
+// Reads a notification back. On success pszHTML and pszTitle of *pndBuffer are copies the
+// caller frees with LocalFree; every other pointer member is NULL. ERROR_INVALID_PARAMETER for
+// a NULL class; 0x491 for a NULL buffer, whether or not the notification exists;
+// ERROR_NOT_FOUND when no notification has this class and id.
+WINUSERAPI LRESULT SHNotificationGetData(const CLSID* pclsid, DWORD dwID,
+                                         SHNOTIFICATIONDATA* pndBuffer);
 
 #ifdef __cplusplus
 }

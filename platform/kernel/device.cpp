@@ -30,6 +30,7 @@
 
 #include "modules.h"
 #include "registry/regdb.h"
+#include "stub.h"
 #include "trace.h"
 
 namespace ce {
@@ -555,6 +556,14 @@ bool createDevice(const std::filesystem::path& dir, std::string_view profileName
         }
     }
     if (!writeBuiltinLibraryStubs(dir / "fs", conf.profile.withdrawn, error)) return false;
+    // The device's own programs that the system starts by itself (ceapps entries).
+    for (const char* entry : {"clock", "clocknot"}) {
+        ProgramStub stub;
+        stub.binary = "ceapps";
+        stub.entry = entry;
+        if (!writeStubFile(dir / "fs/Windows" / (std::string(entry) + ".exe"), stub, error))
+            return false;
+    }
     if (!reg::writeRegistryImage(dir, error)) return false;
     return writeFileAtomically(confPath(dir), formatDeviceConf(conf), error);
 }

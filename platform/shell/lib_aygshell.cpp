@@ -1,12 +1,13 @@
 // lib_aygshell.cpp: aygshell.dll, the Pocket PC shell's library, as a built-in system library.
 //
 // Programs reach the shell's services through this table, by name or, where programs are
-// known to use it, by the ordinal the device gives the export: SHInitExtraControls is #9 and
-// SHRecognizeGesture #40. The registry-extension functions (regext.h) live in aygshell.dll on
-// the device, so the table lists them too; that takes them out of coredll.dll's by-name
-// answers, as on the device. Names the table does not list are not found here: the library
-// does not fall back to the platform's own functions. A device profile can withdraw the whole
-// library ("aygshell.dll") or one export ("aygshell.dll!SHFullScreen", "aygshell.dll#40").
+// known to use it, by the ordinal the device gives the export: SHInitExtraControls is #9,
+// SHRecognizeGesture #40 and SHNotificationGetData #173. The registry-extension functions
+// (regext.h) live in aygshell.dll on the device, so the table lists them too; that takes them
+// out of coredll.dll's by-name answers, as on the device. Names the table does not list are not
+// found here: the library does not fall back to the platform's own functions. A device profile
+// can withdraw the whole library ("aygshell.dll") or one export ("aygshell.dll!SHFullScreen",
+// "aygshell.dll#40").
 //
 // Ordinal 75, the shell's image-file loader, belongs to the imaging services and is added to
 // this table with them.
@@ -38,6 +39,9 @@ const BuiltinExport kAygshellExports[] = {
     CE_EXPORT(0, RegistryNotifyWindow),
     CE_EXPORT(0, RegistryNotifyCallback),
     CE_EXPORT(0, RegistryCloseNotification),
+    CE_EXPORT(0, SHNotificationAdd),
+    CE_EXPORT(0, SHNotificationRemove),
+    CE_EXPORT(173, SHNotificationGetData),
 };
 
 #undef CE_EXPORT

@@ -27,6 +27,11 @@ int cmdShell(const Args& args);
 int cmdRotate(const Args& args);
 int cmdToday(const Args& args);
 int cmdInstall(const Args& args);
+// Notifications, reminders, the clock's alarms and device events (cmd_notify.cpp).
+int cmdNotify(const Args& args);
+int cmdReminder(const Args& args);
+int cmdClock(const Args& args);
+int cmdEvent(const Args& args);
 
 namespace {
 
@@ -65,6 +70,12 @@ const Command kCommands[] = {
     {"rotate", cmdRotate, "rotate [portrait|landscape]"},
     {"today", cmdToday, "today options NAME"},
     {"install", cmdInstall, "install [--reset-settings] [--from DIR]"},
+    {"notify", cmdNotify,
+     "notify list | notify add --time ISO|--event N --app PATH [--args TEXT] [--title T]\n"
+     "        [--text T] [--flags N] [--sound FILE] | notify clear HANDLE"},
+    {"reminder", cmdReminder, "reminder list | reminder dismiss [HANDLE] | reminder snooze [HANDLE]"},
+    {"clock", cmdClock, "clock set N HH:MM LABEL [--days MTWTFSS]"},
+    {"event", cmdEvent, "event wakeup|restore"},
 };
 
 void printUsage(FILE* out) {

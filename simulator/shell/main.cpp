@@ -33,6 +33,7 @@
 #include "kernel/device.h"
 #include "kernel/journal.h"
 #include "kernel/process.h"
+#include "notifyengine.h"
 
 namespace ceshell {
 
@@ -216,6 +217,7 @@ int main(int argc, char** argv) {
     // Graphics, windows and the shell are up: programs that wait with IsAPIReady go on now.
     for (unsigned api : {SH_GDI, SH_WMGR, SH_SHELL})
         ce::setApiReady(api, true);
+    startNotificationEngine();
     ceshell::reportReady(readyFd, h.window->window());
 
     MSG msg;
@@ -225,6 +227,7 @@ int main(int argc, char** argv) {
         DispatchMessageW(&msg);
     }
 
+    stopNotificationEngine();
     h.frame = 0;
     for (unsigned api : {SH_GDI, SH_WMGR, SH_SHELL})
         ce::setApiReady(api, false);
