@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "display/x11messages.h"
+#include "kernel/process.h"
 #include "kernel/strings.h"
 #include "kernel/trace.h"
 #include "kernel/wait.h"
@@ -27,6 +28,21 @@ int xSize(int logical) {
 }
 int logicalSize(LONG a, LONG b) {
     return std::clamp(static_cast<int>(b - a), 0, 32767);
+}
+
+// The message window of this process's driver, for the exit hook below.
+std::mutex exitMessengerMutex;
+std::weak_ptr<Messenger> exitMessenger;
+// How long an ending program waits for other programs to take the data of its posted messages.
+constexpr int kExitPayloadWaitMs = 1000;
+
+void waitForPostedPayloads() {
+    std::shared_ptr<Messenger> m;
+    {
+        std::lock_guard lock(exitMessengerMutex);
+        m = exitMessenger.lock();
+    }
+    if (m) m->waitForPayloadsTaken(kExitPayloadWaitMs);
 }
 
 } // namespace
@@ -77,6 +93,13 @@ std::unique_ptr<X11Driver> X11Driver::open(const DisplayRecord& record, EventSin
     if (!d->messenger_) {
         if (error) *error = "cannot make the message window";
         return nullptr;
+    }
+    {
+        std::lock_guard lock(exitMessengerMutex);
+        static bool hookAdded = false;
+        exitMessenger = d->messenger_;
+        if (!hookAdded) ce::addExitHook(waitForPostedPayloads);
+        hookAdded = true;
     }
     X11Driver* self = d.get();
     // A lost server ends every send still waiting for an answer from it.

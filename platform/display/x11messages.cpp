@@ -4,7 +4,9 @@
 
 #include <X11/Xatom.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "kernel/trace.h"
@@ -51,6 +53,18 @@ Messenger::~Messenger() {
         XConnection::Lock lock(*conn_);
         XDestroyWindow(conn_->display(), window_);
     }
+}
+
+void Messenger::waitForPayloadsTaken(int timeoutMs) {
+    auto busy = [this] {
+        std::lock_guard lock(mutex_);
+        for (int i = 1; i <= kPayloadSlots; ++i)
+            if (slotBusy_[i]) return true;
+        return false;
+    };
+    // The event thread frees a slot when the receiver deletes the property (PropertyNotify).
+    for (int waited = 0; waited < timeoutMs && busy() && !conn_->dead(); waited += 5)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 uint32_t Messenger::nextSeq() {

@@ -61,6 +61,11 @@ public:
     bool handleEvent(XEvent& e, const EventSink& sink);
     // Answers every send still waiting with 0 (the connection is gone).
     void abandonAll(const EventSink& sink);
+    // Waits, at most timeoutMs of real time, until the receivers of this process's posted
+    // messages have taken their payloads. The payload lives on this process's message window,
+    // which goes with the process: a program that posts and ends at once (cedev notify add)
+    // must not take its message's data with it.
+    void waitForPayloadsTaken(int timeoutMs);
 
 private:
     explicit Messenger(std::shared_ptr<XConnection> conn) : conn_(std::move(conn)) {}

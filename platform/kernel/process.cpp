@@ -11,6 +11,7 @@
 #include "kernel/process.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
@@ -581,7 +582,33 @@ std::u16string currentProgramPath() {
     return id.started ? id.start.program : hostProgramPath();
 }
 
+namespace {
+
+std::mutex exitHooksMutex;
+std::vector<void (*)()> exitHooks;
+std::atomic<bool> exitHooksRan{false};
+
+} // namespace
+
+void addExitHook(void (*hook)()) {
+    std::lock_guard lock(exitHooksMutex);
+    if (exitHooks.empty()) atexit(runExitHooks);
+    exitHooks.push_back(hook);
+}
+
+void runExitHooks() {
+    if (exitHooksRan.exchange(true)) return;
+    std::vector<void (*)()> hooks;
+    {
+        std::lock_guard lock(exitHooksMutex);
+        hooks = exitHooks;
+    }
+    for (auto hook : hooks)
+        hook();
+}
+
 void endDeviceProgram(DWORD exitCode) {
+    runExitHooks();
     if (haveDevice()) recordExit(getpid(), processStartTime(getpid()), exitCode);
     fflush(nullptr);
     _exit(static_cast<int>(exitCode & 0xFF));

@@ -46,6 +46,12 @@ std::u16string currentProgramPath();
 // Records the exit code, flushes the C library's streams and ends the process at once (the
 // other threads end with it, as on the device).
 [[noreturn]] void endDeviceProgram(DWORD exitCode);
+// Work that must finish before the process ends, whichever way it ends normally
+// (endDeviceProgram, ExitProcess, a return from main): a display driver waits there until the
+// other programs have taken the data of the messages it posted them. Hooks run once, in the
+// order they were added; a hook must be quick and must not end the process itself.
+void addExitHook(void (*hook)());
+void runExitHooks();
 
 // The command line as the environment carries it, and back. decode fails on anything but
 // groups of four hexadecimal digits.

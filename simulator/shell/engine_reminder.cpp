@@ -277,6 +277,10 @@ void runReminders(void (*ready)(HWND window)) {
     RegisterClassW(&wc);
     HWND host = CreateWindowExW(0, wc.lpszClassName, u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                 instance, nullptr);
+    // The host is an invisible window among the desktop's children: it goes to the bottom of
+    // the stacking order, so that the window in front stays the desktop's first child (programs
+    // find the Today screen's items that way).
+    if (host) SetWindowPos(host, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     state().host = host;
     ready(host);
     if (!host) return;

@@ -1,6 +1,8 @@
 // testdevice.cpp: temporary devices, child processes and cedev runs for the platform's tests.
 #include "testdevice.h"
 
+#include "kernel/process.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <sys/wait.h>
@@ -67,6 +69,8 @@ Child::Child(const std::function<int()>& fn) {
         } catch (...) {
             rc = 98;
         }
+        // As a device program ending: posted messages reach their receivers first.
+        ce::runExitHooks();
         _exit(rc);
     }
 }
