@@ -557,7 +557,7 @@ bool createDevice(const std::filesystem::path& dir, std::string_view profileName
     }
     if (!writeBuiltinLibraryStubs(dir / "fs", conf.profile.withdrawn, error)) return false;
     // The device's own programs that the system starts by itself (ceapps entries).
-    for (const char* entry : {"clock", "clocknot"}) {
+    for (const char* entry : {"clock", "clocknot", "calendar", "tasks", "poutlook", "calnot"}) {
         ProgramStub stub;
         stub.binary = "ceapps";
         stub.entry = entry;

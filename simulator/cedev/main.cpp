@@ -32,6 +32,7 @@ int cmdNotify(const Args& args);
 int cmdReminder(const Args& args);
 int cmdClock(const Args& args);
 int cmdEvent(const Args& args);
+int cmdPim(const Args& args); // the PIM store (cmd_pim.cpp)
 
 namespace {
 
@@ -76,6 +77,7 @@ const Command kCommands[] = {
     {"reminder", cmdReminder, "reminder list | reminder dismiss [HANDLE] | reminder snooze [HANDLE]"},
     {"clock", cmdClock, "clock set N HH:MM LABEL [--days MTWTFSS]"},
     {"event", cmdEvent, "event wakeup|restore"},
+    {"pim", cmdPim, "pim list calendar|tasks|contacts | pim add appointment|task|contact ... |\n        pim delete OID | pim import FILE.ics|FILE.vcf | pim export FILE.ics"},
 };
 
 void printUsage(FILE* out) {
