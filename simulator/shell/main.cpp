@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
     startNotificationEngine();
     // The calendar's reminders are re-registered from the PIM store at every start, as the
     // device's shell does: a reminder lost between a store write and its notification is back.
-    startApplication(u"\\Windows\\calnot.exe", u"");
+    ceshell::engine::startApplication(u"\\Windows\\calnot.exe", u"");
     ceshell::reportReady(readyFd, h.window->window());
 
     MSG msg;
