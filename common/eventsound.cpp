@@ -3,4 +3,6 @@
 // The sound engine does not load the service yet, so there is nothing to unload.
 #include "eventsound.h"
 
+void initEventSound(void) {}
+
 void unloadEventSound(void) {}

@@ -4,5 +4,7 @@
 
 #include <windows.h>
 
+// Prepares the event-sound routines (loads the library on a device that has it).
+void initEventSound(void);
 // Unloads the event-sound library if it was loaded.
 void unloadEventSound(void);

@@ -3,5 +3,8 @@
 
 #include <windows.h>
 
+// Makes the "zV_TimerCal" event and starts the alarm thread for the item window; FALSE (and a
+// log line) when the thread cannot be started.
+BOOL startAlarmThread(HWND window);
 // Ends the alarm thread if it runs, and closes its handle and the "zV_TimerCal" event.
 void stopAlarmThread(void);

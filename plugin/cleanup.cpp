@@ -16,6 +16,7 @@
 #include "regnames.h"
 #include "regutil.h"
 #include "skin.h"
+#include "startup.h"
 #include "statewatch.h"
 #include "zvwindows.h"
 
@@ -47,6 +48,8 @@ void releaseAll(HWND window) {
 } // namespace
 
 void cleanupResources(HWND window) {
+    // A scan still running would write into what is released here.
+    waitForScan();
     try {
         releaseAll(window);
     } catch (...) {

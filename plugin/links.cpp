@@ -9,4 +9,19 @@ void linkAction(HWND window, LONG link, LONG hold) {
     (void)hold;
 }
 
+void openOrganiserNote(HWND window, LONG line) {
+    (void)window;
+    (void)line;
+}
+
+void openNotesItem(HWND window, LONG line) {
+    (void)window;
+    (void)line;
+}
+
+void startCompanionAlarm(HWND window, LONG line) {
+    (void)window;
+    (void)line;
+}
+
 void unloadAppointmentDisplay(void) {}

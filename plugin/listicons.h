@@ -6,5 +6,9 @@
 
 #define LIST_ICON_COUNT 17
 
+// The icons, in kind order; null where one could not be loaded.
+extern HICON listIcons[LIST_ICON_COUNT];
+// Loads the icons from the library's resources, 10 logical pixels high.
+void loadListIcons(void);
 // Destroys the icons and their cached bitmaps.
 void destroyListIcons(void);

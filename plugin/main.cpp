@@ -5,6 +5,7 @@
 
 #include "alarmlist.h"
 #include "installdir.h"
+#include "listdump.h"
 #include "log.h"
 #include "quiet.h"
 #include "regnames.h"
@@ -99,6 +100,7 @@ HWND InitializeCustomItem(TODAYLISTITEM* item, HWND parent) {
         return pluginState.pluginWindow;
     }
     registerItemClass();
+    registerListDumpMessage();
     isOldOs();
     loadSettings();
     setBatteryTimeout();

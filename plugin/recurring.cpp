@@ -4,3 +4,7 @@
 #include "recurring.h"
 
 void checkForRecurringAlarms(void) {}
+
+void deleteRecurAlarm(const char* key) {
+    (void)key;
+}

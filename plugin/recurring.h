@@ -6,3 +6,6 @@
 
 // Re-arms the coming occurrences when that is due (about once a day).
 void checkForRecurringAlarms(void);
+// Removes a series (its key: the text from the first "^" through the section sign) from the
+// file and clears its armed notifications.
+void deleteRecurAlarm(const char* key);

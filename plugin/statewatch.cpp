@@ -11,4 +11,8 @@ LRESULT doProcessBrokerMsg(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return 0;
 }
 
+void registerStateNotifications(HWND window) {
+    (void)window;
+}
+
 void closeStateNotifications(void) {}

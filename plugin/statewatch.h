@@ -10,5 +10,7 @@
 
 // A state notice (wParam: the watched value's new value). Result 0.
 LRESULT doProcessBrokerMsg(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Registers the state values the item watches; their notices go to window.
+void registerStateNotifications(HWND window);
 // Ends every state registration of the item.
 void closeStateNotifications(void);

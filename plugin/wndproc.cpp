@@ -6,7 +6,9 @@
 
 #include <windbase.h>
 
+#include "lineactions.h"
 #include "links.h"
+#include "listdump.h"
 #include "log.h"
 #include "navigate.h"
 #include "notifyqueue.h"
@@ -177,6 +179,7 @@ void paint(HWND window) {
 LRESULT dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message >= BROKER_MSG_FIRST && message <= BROKER_MSG_LAST)
         return doProcessBrokerMsg(window, message, wParam, lParam);
+    if (message == listDumpMessage && listDumpMessage != 0) return writeListDump();
     switch (message) {
     case WM_TODAYCUSTOM_CLEARCACHE:
         if (logBit(LOG_DETAIL)) writeLog("WM_TODAYCUSTOM_CLEARCACHE");

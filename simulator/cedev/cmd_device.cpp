@@ -2,6 +2,8 @@
 #include <cstdio>
 
 #include "cedev.h"
+#include "image/demo_data.h"
+#include "kernel/clock.h"
 #include "kernel/device.h"
 #include "kernel/journal.h"
 #include "kernel/modules.h"
@@ -40,20 +42,31 @@ void printProfile(const ce::DeviceConf& conf) {
 
 int cmdCreate(const Args& args) {
     std::string profile = "qvga";
+    std::string startTime;
     bool demo = false;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--profile" && i + 1 < args.size())
             profile = args[++i];
+        else if (args[i] == "--time" && i + 1 < args.size())
+            startTime = args[++i];
         else if (args[i] == "--demo")
             demo = true;
         else
             return usage("create: unexpected argument " + args[i]);
     }
+    // A demo device starts on a fixed Monday morning, so that its week of data is ahead.
+    if (demo && startTime.empty()) startTime = ceimage::kDemoStart;
     if (chosenDevice().empty()) return fail("create: give --device DIR or set CEDEVICE");
     if (!ce::findProfile(profile)) return usage("create: unknown profile " + profile);
     std::string error;
     if (!ce::createDevice(chosenDevice(), profile, &error)) return fail(error);
     if (!ce::attachDevice(chosenDevice(), &error)) return fail(error);
+    if (!startTime.empty()) {
+        int64_t utc = 0;
+        if (!parseDeviceTime(startTime, &utc, &error)) return usage("create: " + error);
+        if (!ce::setDeviceUtc(utc, &error)) return fail(error);
+    }
+    if (demo && !ceimage::fillDemoDevice(&error)) return fail("create: demo data: " + error);
     ce::JournalLine("device.create").str("profile", profile).flag("demo", demo).write();
     printf("created %s device at %s\n", profile.c_str(), ce::deviceDir().c_str());
     return 0;

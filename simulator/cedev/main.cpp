@@ -45,7 +45,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"create", cmdCreate, "create [--profile qvga|vga|qvga-landscape|vga-landscape] [--demo]"},
+    {"create", cmdCreate,
+     "create [--profile qvga|vga|qvga-landscape|vga-landscape] [--time ISO] [--demo]"},
     {"profile", cmdProfile, "profile | profile set KEY VALUE"},
     {"time", cmdTime,
      "time | time set ISO-TIME [--rate N] | time --rate N | time advance DURATION"},
@@ -69,15 +70,18 @@ const Command kCommands[] = {
     {"msgbox", cmdMsgbox, "msgbox [--yesno|--okcancel|--yesnocancel] TITLE TEXT"},
     {"shell", cmdShell, "shell start [--headless|--use-display] | shell stop | shell status"},
     {"rotate", cmdRotate, "rotate [portrait|landscape]"},
-    {"today", cmdToday, "today options NAME"},
+    {"today", cmdToday, "today options NAME | today list"},
     {"install", cmdInstall, "install [--reset-settings] [--from DIR]"},
     {"notify", cmdNotify,
      "notify list | notify add --time ISO|--event N --app PATH [--args TEXT] [--title T]\n"
      "        [--text T] [--flags N] [--sound FILE] | notify clear HANDLE"},
-    {"reminder", cmdReminder, "reminder list | reminder dismiss [HANDLE] | reminder snooze [HANDLE]"},
+    {"reminder", cmdReminder,
+     "reminder list | reminder dismiss [HANDLE] | reminder snooze [HANDLE]"},
     {"clock", cmdClock, "clock set N HH:MM LABEL [--days MTWTFSS]"},
     {"event", cmdEvent, "event wakeup|restore"},
-    {"pim", cmdPim, "pim list calendar|tasks|contacts | pim add appointment|task|contact ... |\n        pim delete OID | pim import FILE.ics|FILE.vcf | pim export FILE.ics"},
+    {"pim", cmdPim,
+     "pim list calendar|tasks|contacts | pim add appointment|task|contact ... |\n        pim "
+     "delete OID | pim import FILE.ics|FILE.vcf | pim export FILE.ics"},
 };
 
 void printUsage(FILE* out) {

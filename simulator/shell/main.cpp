@@ -220,7 +220,14 @@ int main(int argc, char** argv) {
     startNotificationEngine();
     // The calendar's reminders are re-registered from the PIM store at every start, as the
     // device's shell does: a reminder lost between a store write and its notification is back.
-    ceshell::engine::startApplication(u"\\Windows\\calnot.exe", u"");
+    // The shell reports ready only after that, so what runs next sees the settled database.
+    PROCESS_INFORMATION calnot{};
+    if (CreateProcessW(u"\\Windows\\calnot.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr,
+                       nullptr, nullptr, &calnot)) {
+        WaitForSingleObject(calnot.hProcess, 10000);
+        CloseHandle(calnot.hThread);
+        CloseHandle(calnot.hProcess);
+    }
     ceshell::reportReady(readyFd, h.window->window());
 
     MSG msg;

@@ -426,6 +426,9 @@ TEST_F(Poom, DisplayOpensTheDevicePrograms) {
     IAppointment* a = nullptr;
     d->QueryInterface(IID_IAppointment, reinterpret_cast<void**>(&a));
     d->Release();
+    // A new device has the programs: take them away first.
+    DeleteFileW(u"\\Windows\\calendar.exe");
+    DeleteFileW(u"\\Windows\\poutlook.exe");
     EXPECT_EQ(E_FAIL, a->Display());
     ASSERT_EQ(0u, ce::writeProgramStub(u"\\Windows\\calendar.exe", "ceapps", "calendar"));
     ASSERT_EQ(0u, ce::writeProgramStub(u"\\Windows\\poutlook.exe", "ceapps", "poutlook"));

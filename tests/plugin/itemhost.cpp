@@ -2,6 +2,7 @@
 #include "itemhost.h"
 
 #include "kernel/clock.h"
+#include "kernel/device.h"
 
 namespace itemtest {
 
@@ -38,6 +39,9 @@ void ItemHost::SetUp() {
     today = CreateWindowExW(0, kTodayClass, u"Today", WS_POPUP | WS_VISIBLE, 0, 26, 240, 268,
                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(nullptr, today);
+    // The shell is up: Startup does not wait for it.
+    for (unsigned api : {SH_GDI, SH_WMGR, SH_SHELL})
+        ce::setApiReady(api, true);
     attachLibrary(GetModuleHandleW(nullptr));
     item.fEnabled = TRUE;
     item.tlit = tlitCustom;
