@@ -296,11 +296,19 @@ struct ProcessObject final : KernelObject {
     }
 };
 
-// The children this process started, so OpenProcess on one of them shares its state.
-std::mutex childrenLock;
+// The children this process started, so OpenProcess on one of them shares its state. The
+// table is never destroyed: a reaper thread may still take its child out of it while the
+// process runs its static destructors on the way out.
+struct ChildTable {
+    std::mutex lock;
+    std::map<int, std::weak_ptr<ProcessState>> map;
+};
+ChildTable& childTable() {
+    static ChildTable& table = *std::make_unique<ChildTable>().release();
+    return table;
+}
 std::map<int, std::weak_ptr<ProcessState>>& children() {
-    static std::map<int, std::weak_ptr<ProcessState>> map;
-    return map;
+    return childTable().map;
 }
 
 void startReaper(const std::shared_ptr<ProcessState>& state) {
@@ -332,7 +340,7 @@ void startReaper(const std::shared_ptr<ProcessState>& state) {
                 code = exitCodeOfSignal(sig);
         }
         {
-            std::lock_guard<std::mutex> guard(childrenLock);
+            std::lock_guard<std::mutex> guard(childTable().lock);
             children().erase(state->pid);
         }
         CE_TRACE("process", "process %d ended with %u", state->pid, code);
@@ -724,7 +732,7 @@ WINBASEAPI BOOL CreateProcessW(LPCWSTR pszImageName, LPCWSTR pszCmdLine, LPSECUR
     state->pidfd = pidfdOpen(pid);
     createRecord(pid, state->startTime, found.device);
     {
-        std::lock_guard<std::mutex> guard(childrenLock);
+        std::lock_guard<std::mutex> guard(childTable().lock);
         children()[pid] = state;
     }
     startReaper(state);
@@ -774,7 +782,7 @@ WINBASEAPI HANDLE OpenProcess(DWORD, BOOL, DWORD IDProcess) {
     }
     if (pid == getpid()) return insertHandle(std::make_shared<ProcessObject>(selfState(), false));
     {
-        std::lock_guard<std::mutex> guard(childrenLock);
+        std::lock_guard<std::mutex> guard(childTable().lock);
         auto it = children().find(pid);
         if (it != children().end())
             if (auto state = it->second.lock(); state && state->reaped())
