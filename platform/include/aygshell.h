@@ -243,6 +243,18 @@ WINUSERAPI BOOL SHGetAutoRunPath(LPWSTR pAutoRunPath);
 // included). FALSE when the file exists already or cannot be written.
 WINUSERAPI BOOL SHCreateShortcut(LPWSTR szShortcut, LPWSTR szTarget);
 
+// ---- Image files
+// ---------------------------------------------------------------------------------- Loads a
+// Windows bitmap file (.bmp, any of its bit depths) as a DIB section the caller deletes. NULL for
+// any other format or a file that cannot be read or is corrupt.
+WINUSERAPI HBITMAP SHLoadDIBitmap(LPCWSTR szFileName);
+// The shell's image-file loader (ordinal 75, exported by ordinal only on the device): loads a
+// BMP, PNG, JPEG or GIF file through the imaging library as a 24-bit DIB section the caller
+// deletes: no alpha channel (an image's transparent parts are blended onto white), so the
+// caller draws it with a colour key. NULL when the file cannot be read or decoded, or the
+// imaging library is withdrawn from the device.
+WINUSERAPI HBITMAP SHLoadImageFile(LPCWSTR pszFileName);
+
 // ---- Shell notifications (the bubbles of the title bar; the reminders the shell shows) ----------
 // CLSID comes from objbase.h.
 

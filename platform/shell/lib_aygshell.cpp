@@ -9,8 +9,8 @@
 // can withdraw the whole library ("aygshell.dll") or one export ("aygshell.dll!SHFullScreen",
 // "aygshell.dll#40").
 //
-// Ordinal 75, the shell's image-file loader, belongs to the imaging services and is added to
-// this table with them.
+// Ordinal 75 is the shell's image-file loader, SHLoadImageFile (imaging/shimage.cpp), which
+// the device exports by ordinal only.
 #include "aygshell.h"
 #include "kernel/modules.h"
 #include "regext.h"
@@ -42,6 +42,8 @@ const BuiltinExport kAygshellExports[] = {
     CE_EXPORT(0, SHNotificationAdd),
     CE_EXPORT(0, SHNotificationRemove),
     CE_EXPORT(173, SHNotificationGetData),
+    CE_EXPORT(0, SHLoadDIBitmap),
+    {75, nullptr, reinterpret_cast<void*>(&SHLoadImageFile)}, // by ordinal only, as on the device
 };
 
 #undef CE_EXPORT
