@@ -154,9 +154,10 @@ const RegistryDefault kDefaults[] = {
     binary(HKLM, "Software\\Microsoft\\Color", "SHColor", kShColor),
     // BaseHue: the hue (low 9 bits) the scheme is drawn from; bit 23 says it is in use.
     dword(HKLM, "Software\\Microsoft\\Color", "BaseHue", 0x008000DC),
-    // Overrides of system colours by index: 4 menu background, 34 highlighted title text.
-    dword(HKLM, "Software\\Microsoft\\Color", "4", rgb(0xFF, 0xFF, 0xFF)),
-    dword(HKLM, "Software\\Microsoft\\Color", "34", rgb(0xFF, 0xFF, 0xFF)),
+    // The scheme's colours by index that Today items read: 4 the text on the Today screen (dark
+    // on this light background), 34 the selection band (the scheme's blue).
+    dword(HKLM, "Software\\Microsoft\\Color", "4", rgb(0x00, 0x00, 0x00)),
+    dword(HKLM, "Software\\Microsoft\\Color", "34", rgb(0x31, 0x69, 0xC6)),
 
     // ---- Shell, media player, power, sync ----------------------------------------------------
     dword(HKLM, "Software\\Microsoft\\Shell\\LockScreen", "Active", 0),
