@@ -68,7 +68,7 @@ TEST(DecodeBmp, IndexedDepthsThroughTheirPalette) {
     Pixels want = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF123456, 0xFFFFFFFF, 0xFF000000};
     for (int bpp : {4, 8}) {
         for (int header : {12, 40}) {
-            BmpSpec s = bmpSpec(3, 2, bpp);
+            BmpLayout s = bmpLayout(3, 2, bpp);
             s.headerSize = header;
             s.palette = palette;
             if (header == 12) s.palette.resize(static_cast<size_t>(1) << bpp, 0);
@@ -80,7 +80,7 @@ TEST(DecodeBmp, IndexedDepthsThroughTheirPalette) {
             EXPECT_FALSE(d.hasAlpha);
         }
     }
-    BmpSpec mono = bmpSpec(9, 1, 1);
+    BmpLayout mono = bmpLayout(9, 1, 1);
     mono.palette = {0x102030, 0xA0B0C0};
     img::Decoded d = mustDecode(makeBmp(mono, {1, 0, 1, 1, 0, 0, 0, 0, 1}));
     expectPixels(d, 9, 1,
@@ -91,7 +91,7 @@ TEST(DecodeBmp, IndexedDepthsThroughTheirPalette) {
 // Rows are stored bottom-up unless the height is negative; both read back top row first.
 TEST(DecodeBmp, TrueColourBottomUpAndTopDown) {
     for (bool topDown : {false, true}) {
-        BmpSpec s = bmpSpec(3, 2, 24);
+        BmpLayout s = bmpLayout(3, 2, 24);
         s.topDown = topDown;
         SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
         img::Decoded d = mustDecode(makeBmp(s, kSix));
@@ -105,11 +105,11 @@ TEST(DecodeBmp, TrueColourBottomUpAndTopDown) {
 // the full 8 bits (31 -> 255).
 TEST(DecodeBmp, SixteenBitDefaultAndBitFields) {
     Pixels px = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF000000, 0xFFFFFFFF, 0xFF848484};
-    BmpSpec s555 = bmpSpec(3, 2, 16);
+    BmpLayout s555 = bmpLayout(3, 2, 16);
     img::Decoded d = mustDecode(makeBmp(s555, px));
     expectPixels(d, 3, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF000000, 0xFFFFFFFF, 0xFF848484});
     EXPECT_FALSE(d.bitfields16);
-    BmpSpec s565 = bmpSpec(3, 2, 16);
+    BmpLayout s565 = bmpLayout(3, 2, 16);
     s565.compression = 3;
     s565.masks[0] = 0xF800, s565.masks[1] = 0x07E0, s565.masks[2] = 0x001F;
     d = mustDecode(makeBmp(s565, px));
@@ -122,13 +122,13 @@ TEST(DecodeBmp, SixteenBitDefaultAndBitFields) {
 // unless every pixel's alpha is 0 (files that only say "XRGB").
 TEST(DecodeBmp, ThirtyTwoBitWithAndWithoutAlpha) {
     Pixels px = {0x00FF0000, 0x8000FF00, 0xFF0000FF, 0x40123456, 0x00FFFFFF, 0xC0000000};
-    BmpSpec plain = bmpSpec(3, 2, 32);
+    BmpLayout plain = bmpLayout(3, 2, 32);
     img::Decoded d = mustDecode(makeBmp(plain, px));
     EXPECT_FALSE(d.hasAlpha);
     for (size_t i = 0; i < px.size(); ++i)
         EXPECT_EQ(px[i] | 0xFF000000u, d.pixels.pixels[i]) << i;
 
-    BmpSpec v5 = bmpSpec(3, 2, 32);
+    BmpLayout v5 = bmpLayout(3, 2, 32);
     v5.headerSize = 124;
     v5.compression = 3;
     v5.masks[0] = 0x00FF0000, v5.masks[1] = 0x0000FF00, v5.masks[2] = 0x000000FF;
@@ -172,7 +172,7 @@ TEST(DecodeBmp, RunLengthEncoded) {
 }
 
 TEST(DecodeBmp, BadHeadersFail) {
-    BmpSpec s = bmpSpec(3, 2, 24);
+    BmpLayout s = bmpLayout(3, 2, 24);
     Bytes good = makeBmp(s, kSix);
     auto fails = [](Bytes b, const char* what) {
         img::Decoded d;
@@ -201,7 +201,7 @@ TEST(DecodeBmp, BadHeadersFail) {
     fails(b, "compression");
     expectPrefixesFail(good);
     corruptAndDecode(good, 1);
-    BmpSpec pal = bmpSpec(3, 2, 8);
+    BmpLayout pal = bmpLayout(3, 2, 8);
     pal.palette = {0, 0xFFFFFF};
     corruptAndDecode(makeRleBmp(5, 2, 8, {0, 0xFF}, {2, 1, 0, 3, 3, 2, 1, 0, 0, 1}), 2);
 }

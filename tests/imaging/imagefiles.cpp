@@ -63,7 +63,7 @@ Bytes bmpHeaders(int width, int height, int bpp, bool topDown, int headerSize, u
 
 } // namespace
 
-Bytes makeBmp(const BmpSpec& s, const Pixels& px) {
+Bytes makeBmp(const BmpLayout& s, const Pixels& px) {
     size_t stride = ((static_cast<size_t>(s.width) * s.bpp + 31) / 32) * 4;
     bool inlineMasks = s.compression == 3 && s.headerSize == 40;
     Bytes b = bmpHeaders(s.width, s.height, s.bpp, s.topDown, s.headerSize, s.compression, s.masks,

@@ -13,7 +13,7 @@ namespace imgtest {
 using Bytes = std::vector<uint8_t>;
 using Pixels = std::vector<uint32_t>; // row-major, top row first, 0xAARRGGBB
 
-struct BmpSpec {
+struct BmpLayout {
     int width = 0;
     int height = 0;
     int bpp = 24;         // 1, 4, 8, 16, 24, 32
@@ -24,15 +24,15 @@ struct BmpSpec {
     Pixels palette;                   // indexed depths: 0x00RRGGBB entries
 };
 
-inline BmpSpec bmpSpec(int width, int height, int bpp) {
-    BmpSpec s;
+inline BmpLayout bmpLayout(int width, int height, int bpp) {
+    BmpLayout s;
     s.width = width, s.height = height, s.bpp = bpp;
     return s;
 }
 
 // A BMP whose pixels are `indexes` (indexed depths) or `pixels` (16/24/32 bits, packed with
-// the spec's masks or the default layout of the depth).
-Bytes makeBmp(const BmpSpec& spec, const Pixels& pixelsOrIndexes);
+// the layout's masks or the default layout of the depth).
+Bytes makeBmp(const BmpLayout& layout, const Pixels& pixelsOrIndexes);
 // The 8-bit RLE or 4-bit RLE stream given as raw bytes after the headers (compression 1 or 2).
 Bytes makeRleBmp(int width, int height, int bpp, const Pixels& palette, const Bytes& stream);
 

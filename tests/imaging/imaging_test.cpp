@@ -97,7 +97,7 @@ TEST_F(ImagingFactoryTest, InformationOfEachFormat) {
         GUID raw;
         PixelFormatID format;
     };
-    BmpSpec indexed = bmpSpec(3, 2, 8);
+    BmpLayout indexed = bmpLayout(3, 2, 8);
     indexed.palette = {0xFF0000, 0x00FF00};
     std::vector<Case> cases = {
         {"rgb.png", makePng(3, 2, kOpaqueSix, PngKind::Rgb), ImageFormatPNG, PixelFormat24bppRGB},
@@ -106,9 +106,10 @@ TEST_F(ImagingFactoryTest, InformationOfEachFormat) {
         {"trns.png", makePng(3, 2, kAlphaSix, PngKind::PaletteTrns), ImageFormatPNG,
          PixelFormat32bppARGB},
         {"photo.jpg", makeJpeg(3, 2, kOpaqueSix), ImageFormatJPEG, PixelFormat24bppRGB},
-        {"pic24.bmp", makeBmp(bmpSpec(3, 2, 24), kOpaqueSix), ImageFormatBMP, PixelFormat24bppRGB},
+        {"pic24.bmp", makeBmp(bmpLayout(3, 2, 24), kOpaqueSix), ImageFormatBMP,
+         PixelFormat24bppRGB},
         {"pic8.bmp", makeBmp(indexed, {0, 1, 0, 1, 0, 1}), ImageFormatBMP, PixelFormat8bppIndexed},
-        {"pic16.bmp", makeBmp(bmpSpec(3, 2, 16), kOpaqueSix), ImageFormatBMP,
+        {"pic16.bmp", makeBmp(bmpLayout(3, 2, 16), kOpaqueSix), ImageFormatBMP,
          PixelFormat16bppRGB555},
         {"anim.gif", makeGif(3, 2, {0, 1, 0, 1, 0, 1}, {0, 0xFFFFFF}, -1), ImageFormatGIF,
          PixelFormat8bppIndexed},
@@ -162,7 +163,7 @@ TEST_F(ImagingFactoryTest, MissingCorruptAndTruncatedFilesFail) {
 TEST_F(ImagingFactoryTest, ReferenceCountsAndInterfaces) {
     EXPECT_EQ(2u, factory->AddRef());
     EXPECT_EQ(1u, factory->Release());
-    IImage* image = load("rc.bmp", makeBmp(bmpSpec(3, 2, 24), kOpaqueSix));
+    IImage* image = load("rc.bmp", makeBmp(bmpLayout(3, 2, 24), kOpaqueSix));
     ASSERT_NE(nullptr, image);
     IBitmapImage* notBitmap = reinterpret_cast<IBitmapImage*>(uintptr_t{kPoison});
     EXPECT_EQ(E_NOINTERFACE,

@@ -81,7 +81,7 @@ protected:
 
 // The screen's 32 bits: opaque pixels as in the file; transparent parts blended onto white.
 TEST_F(ImgdecmpTest, DecodesEachFormatAtThirtyTwoBits) {
-    HBITMAP bmp = decode(put("a.bmp", makeBmp(bmpSpec(3, 2, 24), kOpaqueSix)), 32);
+    HBITMAP bmp = decode(put("a.bmp", makeBmp(bmpLayout(3, 2, 24), kOpaqueSix)), 32);
     ASSERT_NE(nullptr, bmp);
     BitmapPixels got = readBitmap(bmp);
     EXPECT_EQ(3, got.width);
@@ -121,7 +121,7 @@ TEST_F(ImgdecmpTest, DecodesEachFormatAtThirtyTwoBits) {
 
 // 24 and 1 bits per pixel as asked; the 1-bit bitmap is black and white by brightness.
 TEST_F(ImgdecmpTest, OtherBitDepths) {
-    std::u16string path = put("b.bmp", makeBmp(bmpSpec(3, 2, 24), kOpaqueSix));
+    std::u16string path = put("b.bmp", makeBmp(bmpLayout(3, 2, 24), kOpaqueSix));
     HBITMAP b24 = decode(path, 24);
     ASSERT_NE(nullptr, b24);
     BitmapPixels got = readBitmap(b24);
@@ -164,7 +164,7 @@ TEST_F(ImgdecmpTest, ScaleAndMaximumSize) {
 // Without a data callback the handle in lParam is read directly; bytes the caller already put
 // into the buffer come first.
 TEST_F(ImgdecmpTest, FileHandleAndPrefilledBuffer) {
-    Bytes file = makeBmp(bmpSpec(3, 2, 24), kOpaqueSix);
+    Bytes file = makeBmp(bmpLayout(3, 2, 24), kOpaqueSix);
     std::u16string path = put("d.bmp", file);
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -224,7 +224,7 @@ TEST_F(ImgdecmpTest, BadRecordsAreRefused) {
 TEST_F(ImgdecmpTest, TruncatedAndCorruptFilesFail) {
     Bytes png = makePng(16, 16, Pixels(256, 0xFF808080), PngKind::Rgb);
     Bytes jpg = makeJpeg(16, 16, Pixels(256, 0xFF808080));
-    Bytes bmp = makeBmp(bmpSpec(16, 16, 24), Pixels(256, 0xFF808080));
+    Bytes bmp = makeBmp(bmpLayout(16, 16, 24), Pixels(256, 0xFF808080));
     for (Bytes* file : {&png, &jpg, &bmp}) {
         Bytes cut(file->begin(), file->begin() + static_cast<ptrdiff_t>(file->size() * 2 / 3));
         HRESULT hr = S_OK;

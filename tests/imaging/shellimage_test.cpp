@@ -42,7 +42,7 @@ TEST_F(ShellImageTest, EveryFormatAsTwentyFourBits) {
     };
     std::vector<Case> cases = {
         {"s.png", makePng(3, 2, kAlphaSix, PngKind::Rgba)},
-        {"s.bmp", makeBmp(bmpSpec(3, 2, 24), kOpaqueSix)},
+        {"s.bmp", makeBmp(bmpLayout(3, 2, 24), kOpaqueSix)},
         {"s.gif", makeGif(3, 2, {0, 1, 2, 0, 1, 2}, {0xFF0000, 0x00FF00, 0x0000FF}, 2)},
         {"s.jpg", makeJpeg(3, 2, Pixels(6, 0xFF00FF00))},
     };
@@ -85,7 +85,7 @@ TEST_F(ShellImageTest, MissingAndBrokenFilesGiveNull) {
 
 // SHLoadDIBitmap reads BMP files only: a PNG gives NULL. 32-bit files stay 32-bit.
 TEST_F(ShellImageTest, DibBitmapLoaderTakesOnlyBmp) {
-    BmpSpec indexed = bmpSpec(3, 2, 4);
+    BmpLayout indexed = bmpLayout(3, 2, 4);
     indexed.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0x123456, 0xFFFFFF};
     HBITMAP b = SHLoadDIBitmap(put("i.bmp", makeBmp(indexed, {1, 2, 3, 4, 5, 0})).c_str());
     ASSERT_NE(nullptr, b);
@@ -96,7 +96,7 @@ TEST_F(ShellImageTest, DibBitmapLoaderTakesOnlyBmp) {
         EXPECT_EQ(kOpaqueSix[i] & 0xFFFFFF, got.px[i] & 0xFFFFFF) << i;
     DeleteObject(b);
 
-    BmpSpec v5 = bmpSpec(3, 2, 32);
+    BmpLayout v5 = bmpLayout(3, 2, 32);
     v5.headerSize = 124;
     v5.compression = 3;
     v5.masks[0] = 0xFF0000, v5.masks[1] = 0xFF00, v5.masks[2] = 0xFF, v5.masks[3] = 0xFF000000;
@@ -117,7 +117,7 @@ TEST_F(ShellImageTest, DibBitmapLoaderTakesOnlyBmp) {
 // Withdrawing ordinal 75 hides it; withdrawing Imaging.dll leaves the export but it loads
 // nothing, as the shell's loader needs the imaging library.
 TEST_F(ShellImageTest, WithdrawnLoaderOrImagingLibrary) {
-    std::u16string path = put("w.bmp", makeBmp(bmpSpec(3, 2, 24), kOpaqueSix));
+    std::u16string path = put("w.bmp", makeBmp(bmpLayout(3, 2, 24), kOpaqueSix));
     withdraw({"aygshell.dll#75"});
     SetLastError(kPoison);
     EXPECT_EQ(nullptr, GetProcAddress(aygshell, MAKEINTRESOURCE(75)));

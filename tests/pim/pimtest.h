@@ -114,11 +114,11 @@ protected:
 
     // Makes an appointment recur weekly on the weekdays of mask ("MO" style letters are not
     // needed: the pattern interface takes olMonday ... bits), count occurrences.
-    static void weekly(IAppointment* a, const char* spec) {
+    static void weekly(IAppointment* a, const char* pattern) {
         IRecurrencePattern* p = nullptr;
         ASSERT_EQ(S_OK, a->GetRecurrencePattern(&p));
         int mask = 0, count = 0;
-        sscanf(spec, "%d/%d", &mask, &count);
+        sscanf(pattern, "%d/%d", &mask, &count);
         EXPECT_EQ(S_OK, p->put_RecurrenceType(olRecursWeekly));
         EXPECT_EQ(S_OK, p->put_DayOfWeekMask(mask));
         if (count) {
